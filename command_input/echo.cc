@@ -1,0 +1,28 @@
+#include "command_input/echo.h"
+
+#include <cstring>
+#include <vector>
+
+#include "console/console.h"
+#include "solverlib/kvslvcore.h"
+
+namespace {
+
+/// Wide characters the library may be handed for a command line; a longer
+/// text gets a buffer of its own size.
+constexpr size_t kWideLineSize = 1024;
+
+}  // namespace
+
+void EchoText(const wchar_t* format, const char* text) {
+  size_t needed = std::strlen(text) + 1;
+  wchar_t line[kWideLineSize];
+  std::vector<wchar_t> longer;
+  wchar_t* wide = line;
+  if (needed > kWideLineSize) {
+    longer.resize(needed);
+    wide = longer.data();
+  }
+  GetWcStringFromUTF8(text, wide);
+  Print(format, wide);
+}

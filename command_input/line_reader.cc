@@ -1,0 +1,115 @@
+#include "command_input/line_reader.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int kOddByte = -2;  ///< a lone byte at the end of a UTF-16 file
+constexpr char32_t kReplacement = 0xFFFD;
+
+/// Reads one little-endian UTF-16 unit: the unit, EOF, or kOddByte.
+int ReadUnit(LineSource* source) {
+  if (source->has_saved_unit) {
+    source->has_saved_unit = false;
+    return source->saved_unit;
+  }
+  int low = getc_unlocked(source->file);
+  if (low == EOF) return EOF;
+  int high = getc_unlocked(source->file);
+  if (high == EOF) return kOddByte;
+  return low | (high << 8);
+}
+
+/// Decodes the next character of a UTF-16LE file; unpaired surrogates and
+/// an odd last byte become U+FFFD. Returns false at end of file.
+bool ReadUtf16Char(LineSource* source, char32_t* c) {
+  int unit = ReadUnit(source);
+  if (unit == EOF) return false;
+  if (unit == kOddByte || (unit >= 0xDC00 && unit <= 0xDFFF)) {
+    *c = kReplacement;
+    return true;
+  }
+  if (unit < 0xD800 || unit > 0xDBFF) {
+    *c = static_cast<char32_t>(unit);
+    return true;
+  }
+  int next = ReadUnit(source);
+  if (next >= 0xDC00 && next <= 0xDFFF) {
+    *c = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+         (static_cast<char32_t>(next) - 0xDC00);
+    return true;
+  }
+  if (next != EOF) {
+    source->has_saved_unit = true;
+    source->saved_unit = next;
+  }
+  *c = kReplacement;
+  return true;
+}
+
+/// Puts the UTF-8 bytes of `c` into the source's pending bytes.
+void EncodeUtf8(LineSource* source, char32_t c) {
+  unsigned char* out = source->pending;
+  int n;
+  if (c < 0x80) {
+    out[0] = static_cast<unsigned char>(c);
+    n = 1;
+  } else if (c < 0x800) {
+    out[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+    out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    n = 2;
+  } else if (c < 0x10000) {
+    out[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+    out[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    n = 3;
+  } else {
+    out[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
+    out[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    n = 4;
+  }
+  source->pending_begin = 0;
+  source->pending_end = n;
+}
+
+/// The next byte of the source's text, or EOF.
+int ReadByte(LineSource* source) {
+  if (source->code != FileCodeUnicode) return getc_unlocked(source->file);
+  if (source->pending_begin == source->pending_end) {
+    char32_t c;
+    if (!ReadUtf16Char(source, &c)) return EOF;
+    EncodeUtf8(source, c);
+  }
+  return source->pending[source->pending_begin++];
+}
+
+}  // namespace
+
+LineSource MakeLineSource(FILE* file, enFileCode code) {
+  return LineSource{file, code, {0, 0, 0, 0}, 0, 0, false, 0};
+}
+
+void SkipMark(LineSource* source) {
+  int mark_bytes = source->code == FileCodeUnicode ? 2
+                   : source->code == FileCodeUtf8  ? 3
+                                                   : 0;
+  for (int i = 0; i < mark_bytes; ++i) getc_unlocked(source->file);
+}
+
+size_t ReadPiece(LineSource* source, char* piece, size_t size) {
+  size_t n = 0;
+  while (n + 1 < size) {
+    int c = ReadByte(source);
+    if (c == EOF) break;
+    piece[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  piece[n] = '\0';
+  return n;
+}
+
+bool BeginsWithWord(const char* piece, size_t length, const char* word) {
+  return length >= 4 && std::memcmp(piece, word, 4) == 0;
+}

@@ -1,0 +1,232 @@
+#include "command_input/writers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "solverlib/kvslvcore.h"
+#include "tests/test_dir.h"
+
+namespace fs = std::filesystem;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+const std::string kPromptFile =
+    "\n ^^Enter the name of the Auto-Command File or EXIT or ENTER^^ \n";
+const std::string kPromptModel = "\n ^^Enter KMD filename or STOP^^ \n";
+
+/// What a writer did: its result, the stream it wrote and the console text.
+struct Outcome {
+  int result;
+  std::string stream;
+  std::string console;
+};
+
+std::ostream& operator<<(std::ostream& os, const Outcome& o) {
+  return os << "{" << o.result << ", " << testing::PrintToString(o.stream)
+            << ", " << testing::PrintToString(o.console) << "}";
+}
+bool operator==(const Outcome& a, const Outcome& b) {
+  return a.result == b.result && a.stream == b.stream && a.console == b.console;
+}
+
+/// The echo of one command piece.
+std::string Echo(const std::string& piece) { return "COMMAND : " + piece + "\n"; }
+
+/// Runs every test in a scratch directory with no converter on PATH and the
+/// library's UTF-8 character handling in force.
+class WritersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* path = std::getenv("PATH");
+    saved_path_ = path ? path : "";
+    fs::create_directory("bin");
+    setenv("PATH", (dir_.path() / "bin").c_str(), 1);
+    SetOSCompatibility();
+  }
+  void TearDown() override {
+    CloseOSCompatibility();
+    setenv("PATH", saved_path_.c_str(), 1);
+  }
+
+  template <typename Writer>
+  Outcome Run(Writer writer) {
+    FILE* stream = std::fopen(kCommandStreamName, "w");
+    CaptureStdout();
+    int result = writer(stream);
+    std::string console = GetCapturedStdout();
+    std::fclose(stream);
+    return {result, ReadFile(kCommandStreamName), console};
+  }
+  Outcome Kcf(const std::string& base) {
+    return Run([&](FILE* s) { return ReadFromKcf(s, base.c_str()); });
+  }
+  Outcome Kss(const std::string& model, const std::string& base) {
+    return Run(
+        [&](FILE* s) { return ReadFromKss(s, model.c_str(), base.c_str()); });
+  }
+
+  ScratchDir dir_;
+  std::string saved_path_;
+};
+
+TEST_F(WritersTest, CommandFiles) {
+  const std::string x98(98, 'm'), c99(99, 'c');
+  struct Case {
+    const char* what;
+    std::map<std::string, std::string> files;
+    std::string model;  // empty: ReadFromKcf("job"), else ReadFromKss(model, "job")
+    Outcome expected;
+  } cases[] = {
+      {"auto-command file",
+       {{"job.kcf", "m.kmd\ncmd 1\n! note\ncmd 2\nstop\nafter\n"}}, "",
+       {1, "m.kmd\n1\ncmd 1\ncmd 2\nstop\n",
+        "KMD : m.kmd\n" + Echo("cmd 1\n") + Echo("! note\n") + Echo("cmd 2\n") +
+            Echo("stop\n")}},
+      {"solver script: the first line is a command, comments never copied",
+       {{"job.kss", "!first\nrun\n!stop\nStop\nSTOPPING now\nlater\n"}}, "m.kmd",
+       {1, "m.kmd\n1\nrun\nStop\nSTOPPING now\n",
+        "KMD : m.kmd\n" + Echo("!first\n") + Echo("run\n") + Echo("!stop\n") +
+            Echo("Stop\n") + Echo("STOPPING now\n")}},
+      {"the first line of an auto-command file is the model even with !",
+       {{"job.kcf", "!m\nstop"}}, "",
+       {1, "!m\n1\nstop", "KMD : !m\n" + Echo("stop")}},
+      {".kcf before .acf", {{"job.kcf", "k\nstop\n"}, {"job.acf", "a\nstop\n"}}, "",
+       {1, "k\n1\nstop\n", "KMD : k\n" + Echo("stop\n")}},
+      {".acf when .kcf is missing", {{"job.acf", "a\nstop\n"}}, "",
+       {1, "a\n1\nstop\n", "KMD : a\n" + Echo("stop\n")}},
+      {"neither: the message names .kcf", {}, "",
+       {0, "", " There is no job.kcf file\n"}},
+      {"no solver script", {}, "m.kmd", {0, "", " There is no job.kss file\n"}},
+      {"the UTF-8 mark never reaches the stream",
+       {{"job.kcf", "\xEF\xBB\xBFm\xC3\xA9\nstop\n"}}, "",
+       {1, "m\xC3\xA9\n1\nstop\n", "KMD : m\xC3\xA9\n" + Echo("stop\n")}},
+      {"UTF-16LE is read as its text",
+       {{"job.kss", std::string("\xFF\xFEr\0\xE9\0\n\0s\0t\0o\0p\0\n\0x\0", 20)}},
+       "m",
+       {1, "m\n1\nr\xC3\xA9\nstop\n",
+        "KMD : m\n" + Echo("r\xC3\xA9\n") + Echo("stop\n")}},
+      {"a 98-byte first line leaves its line end to the commands",
+       {{"job.kcf", x98 + "\nstop\n"}}, "",
+       {1, x98 + "\n1\n\nstop\n", "KMD : " + x98 + "\n" + Echo("\n") + Echo("stop\n")}},
+      {"a long comment: only the first piece is a comment",
+       {{"job.kss", "!" + c99.substr(1) + "stopx\nend\nstop\n"}}, "m",
+       {1, "m\n1\nstopx\n",
+        "KMD : m\n" + Echo("!" + c99.substr(1)) + Echo("stopx\n")}},
+      {"pieces of a long line join up in the stream",
+       {{"job.kss", c99 + "dd\nstop\n"}}, "m",
+       {1, "m\n1\n" + c99 + "dd\nstop\n",
+        "KMD : m\n" + Echo(c99) + Echo("dd\n") + Echo("stop\n")}},
+      {"no stop line: the copy ends at the end of the file",
+       {{"job.kss", "a\nb"}}, "m",
+       {1, "m\n1\na\nb", "KMD : m\n" + Echo("a\n") + Echo("b")}},
+      {"carriage returns stay without a converter",
+       {{"job.kcf", "m\r\na\r\nstop\r\n"}}, "",
+       {1, "m\r\n1\na\r\nstop\r\n", "KMD : m\r\n" + Echo("a\r\n") + Echo("stop\r\n")}},
+      {"a line is passed on up to its first NUL",
+       {{"job.kss", std::string("ab\0cd\nstop\n", 11)}}, "m",
+       {1, "m\n1\nabstop\n", "KMD : m\n" + Echo("ab") + Echo("stop\n")}},
+      {"invalid UTF-8 is echoed as U+FFFD and copied as read",
+       {{"job.kss", "a\xFF\nstop\n"}}, "m",
+       {1, "m\n1\na\xFF\nstop\n", "KMD : m\n" + Echo("a\xEF\xBF\xBD\n") + Echo("stop\n")}},
+      {"an empty auto-command file has no model name", {{"job.kcf", ""}}, "",
+       {0, "", " There is no KMD file name in job.kcf\n"}},
+      {"nor has one whose first line is empty", {{"job.acf", "\nstop\n"}}, "",
+       {0, "", " There is no KMD file name in job.acf\n"}},
+      {"a first line of blanks is a model name", {{"job.kcf", "  \nstop\n"}}, "",
+       {1, "  \n1\nstop\n", "KMD :   \n" + Echo("stop\n")}},
+  };
+  for (const Case& c : cases) {
+    for (const auto& [name, bytes] : c.files) WriteFile(name, bytes);
+    Outcome got = c.model.empty() ? Kcf("job") : Kss(c.model, "job");
+    EXPECT_EQ(got, c.expected) << c.what;
+    for (const auto& [name, bytes] : c.files) fs::remove(name);
+  }
+}
+
+TEST_F(WritersTest, ADirectoryIsNotACommandFile) {
+  fs::create_directory("job.kcf");
+  EXPECT_EQ(Kcf("job"), (Outcome{0, "", " There is no job.kcf file\n"}));
+  WriteFile("job.acf", "a\nstop\n");
+  EXPECT_EQ(Kcf("job").stream, "a\n1\nstop\n");
+  fs::create_directory("job.kss");
+  EXPECT_EQ(Kss("m", "job"), (Outcome{0, "", " There is no job.kss file\n"}));
+}
+
+TEST_F(WritersTest, NamesOfAnyLength) {
+  const std::string base(200, 'b');
+  const std::string model(5000, 'm');
+  WriteFile(base + ".kss", "stop\n");
+  EXPECT_EQ(Kss(model, base),
+            (Outcome{1, model + "\n1\nstop\n", "KMD : " + model + "\n" + Echo("stop\n")}));
+  const std::string missing(300, 'x');
+  EXPECT_EQ(Kcf(missing).console, " There is no " + missing + ".kcf file\n");
+}
+
+TEST_F(WritersTest, ConsoleDialogue) {
+  const std::string x99(99, 'x');
+  struct Case {
+    std::string input;
+    int result;
+    std::string answer;
+    std::string stream;
+    std::string console;
+  } cases[] = {
+      {"exit\n", 0, "exit\n", "", kPromptFile},
+      {"EXIT\n", 0, "EXIT\n", "", kPromptFile},
+      {"stop\n", 0, "stop\n", "", kPromptFile},
+      {"STOP", 0, "STOP", "", kPromptFile},
+      {"exiting\n", 0, "exiting\n", "", kPromptFile},
+      {"Exit\n", 1, "Exit\n", "", kPromptFile},
+      {"job\n", 1, "job\n", "", kPromptFile},
+      {"", 1, "", "", kPromptFile},
+      {x99 + "yy\n", 1, x99, "", kPromptFile},
+      {"\nm.kmd\n", 1, "\n", "m.kmd\n0\n", kPromptFile + kPromptModel},
+      {"\n\n\nm\n", 1, "\n", "m\n0\n",
+       kPromptFile + kPromptModel + kPromptModel + kPromptModel},
+      {"\nexit\n", 1, "\n", "exit\n0\n", kPromptFile + kPromptModel},
+      {"\n   \n", 1, "\n", "   \n0\n", kPromptFile + kPromptModel},
+      {"\nm", 1, "\n", "m\n0\n", kPromptFile + kPromptModel},
+      {"\nstopper\n", 0, "\n", "", kPromptFile + kPromptModel},
+      {"\nSTOP\n", 0, "\n", "", kPromptFile + kPromptModel},
+      {"\n", 0, "\n", "", kPromptFile + kPromptModel},
+      {"\n\n", 0, "\n", "", kPromptFile + kPromptModel + kPromptModel},
+  };
+  for (const Case& c : cases) {
+    WriteFile("input", c.input);
+    ASSERT_NE(std::freopen("input", "r", stdin), nullptr);
+    char answer[100] = "junk";
+    char mode[4] = "";
+    Outcome got = Run([&](FILE* s) { return ReadFromConsol(s, answer, mode); });
+    EXPECT_EQ(got, (Outcome{c.result, c.stream, c.console}))
+        << testing::PrintToString(c.input);
+    EXPECT_EQ(std::string(answer), c.answer) << testing::PrintToString(c.input);
+    EXPECT_STREQ(mode, "sta");
+  }
+}
+
+TEST_F(WritersTest, TheRestOfALongAnswerIsReadByTheNextPrompt) {
+  WriteFile("input", std::string(99, 'x') + "yy\n");
+  ASSERT_NE(std::freopen("input", "r", stdin), nullptr);
+  char answer[100];
+  char mode[4];
+  Run([&](FILE* s) { return ReadFromConsol(s, answer, mode); });
+  Run([&](FILE* s) { return ReadFromConsol(s, answer, mode); });
+  EXPECT_STREQ(answer, "yy\n");
+}
+
+TEST_F(WritersTest, TheRealConverterRunsOnTheCommandFile) {
+  setenv("PATH", saved_path_.c_str(), 1);
+  if (std::system("command -v dos2unix >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "dos2unix is not installed";
+  WriteFile("job.kcf", "m\r\na\r\nstop\r\n");
+  EXPECT_EQ(Kcf("job").stream, "m\n1\na\nstop\n");
+  EXPECT_EQ(ReadFile("job.kcf"), "m\na\nstop\n");
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+// Every fixed text the launcher shows, in one place. Formats take their
+// arguments as Print does: %ls for wide text, %s for narrow, %d for numbers.
+#ifndef KVSOLVER_CONSOLE_MESSAGES_H_
+#define KVSOLVER_CONSOLE_MESSAGES_H_
+
+/// The banner's long and short rules, each a whole line.
+#define KV_LONG_RULE \
+  L"________________________________________________________________________________\n"
+#define KV_SHORT_RULE \
+  L"                     _______________________________________\n"
+
+/// The banner printed at the start of every cycle; takes the build date and
+/// time, each right-aligned in 11 columns.
+constexpr wchar_t kBannerFormat[] =
+    KV_LONG_RULE
+    L"\n"
+    L"                   Korvelin Program Menu ( Version 9 R3 )     \n"
+    L"                                  Linux 64 Bit\n"
+    KV_SHORT_RULE
+    L"                             Build Date : %11ls\n"
+    L"                             Build Time : %11ls\n"
+    KV_SHORT_RULE
+    L"\n"
+    KV_LONG_RULE;
+
+/// Convert stage outcomes.
+constexpr wchar_t kConvertSucceeded[] =
+    L"\n" KV_LONG_RULE
+    L"                CONVERT-PROCESSING IS SUCCESSFULLY FINISHED\n"
+    KV_LONG_RULE;
+constexpr wchar_t kConvertFailed[] =
+    L"\n" KV_LONG_RULE
+    L"                       CONVERT-PROCESSING IS FAILED\n"
+    KV_LONG_RULE;
+
+/// The report line that ends every run after start-up.
+constexpr wchar_t kReportLine[] = L" Return Value of KV Solver = %d \n\n";
+
+/// Start-up failures: the loader's own error text follows.
+constexpr wchar_t kLoaderErrorHead[] = L"Error \n";
+constexpr wchar_t kLoaderErrorText[] = L"%s\n";
+
+/// Run loop failures of the launcher's own.
+constexpr wchar_t kUsage[] =
+    L" Usage: kvsolver [auto-command-base | KMD-file solver-script-base]\n";
+constexpr wchar_t kCannotCreateStream[] =
+    L" Cannot create the command stream file z_z_z_z_.___\n";
+constexpr wchar_t kCannotWriteStream[] =
+    L" Cannot write the command stream file z_z_z_z_.___\n";
+
+/// Console dialogue prompts.
+constexpr wchar_t kPromptCommandFile[] =
+    L"\n ^^Enter the name of the Auto-Command File or EXIT or ENTER^^ \n";
+constexpr wchar_t kPromptModelName[] = L"\n ^^Enter KMD filename or STOP^^ \n";
+
+/// Echoes of what is read from command files, and their failures.
+constexpr wchar_t kEchoCommand[] = L"COMMAND : %ls\n";
+constexpr wchar_t kEchoModel[] = L"KMD : %ls\n";
+constexpr wchar_t kNoCommandFile[] = L" There is no %ls file\n";
+constexpr wchar_t kNoModelName[] = L" There is no KMD file name in %ls\n";
+
+#undef KV_LONG_RULE
+#undef KV_SHORT_RULE
+
+#endif  // KVSOLVER_CONSOLE_MESSAGES_H_

@@ -1,0 +1,26 @@
+// Test controls of the stand-in library, read from its own environment:
+//   KVS_STANDIN_LOG=FILE             one line per call, with its arguments
+//   KVS_STANDIN_THROW=OP[.N]=V,...   the Nth call of OP (every call without
+//                                    .N) throws the int V; a V that is not
+//                                    an integer throws std::runtime_error
+//   KVS_STANDIN_CONVERT_RESULT=N     k_convert returns N without checking
+//   KVS_STANDIN_STREAM_COPY=FILE     k_convert appends the command stream,
+//                                    as it stands then, to FILE
+// The launcher reads none of these.
+#ifndef KVSOLVER_STANDIN_CONTROLS_H_
+#define KVSOLVER_STANDIN_CONTROLS_H_
+
+#include <optional>
+#include <string>
+
+/// Records a call of `operation` in the log and counts it; then throws when
+/// a control asks this call to. `details` are the call's arguments.
+void EnterOperation(const char* operation, const std::string& details = "");
+
+/// The result k_convert is told to give, if any.
+std::optional<int> ControlledConvertResult();
+
+/// Where k_convert copies the command stream, or empty.
+std::string StreamCopyPath();
+
+#endif  // KVSOLVER_STANDIN_CONTROLS_H_
