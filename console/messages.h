@@ -24,11 +24,11 @@ constexpr wchar_t kBannerFormat[] =
     KV_LONG_RULE;
 
 /// Convert stage outcomes.
-constexpr wchar_t kConvertSucceeded[] =
+constexpr wchar_t kConvertSuccessBanner[] =
     L"\n" KV_LONG_RULE
     L"                CONVERT-PROCESSING IS SUCCESSFULLY FINISHED\n"
     KV_LONG_RULE;
-constexpr wchar_t kConvertFailed[] =
+constexpr wchar_t kConvertFailureBanner[] =
     L"\n" KV_LONG_RULE
     L"                       CONVERT-PROCESSING IS FAILED\n"
     KV_LONG_RULE;

@@ -1,0 +1,69 @@
+#include "launcher/cycle.h"
+
+#include <cstring>
+#include <string>
+
+#include "command_input/writers.h"
+#include "console/console.h"
+#include "console/messages.h"
+#include "launcher/return_values.h"
+
+namespace {
+
+/// The console dialogue: an auto-command file named at the first prompt,
+/// or a model name after a bare ENTER.
+void ReadFromDialogue(FILE* stream, char* mode, DialogueState* dialogue) {
+  char* answer = dialogue->answer;
+  if (!ReadFromConsol(stream, answer, mode)) throw kRunEnded;
+  if (std::strcmp(answer, "\n") == 0) return;
+  if (answer[0] == '\0') {
+    // End of input gives an empty base name once; met again, it ends the
+    // dialogue rather than running the same file over and over.
+    if (dialogue->input_ended) throw kRunEnded;
+    dialogue->input_ended = true;
+  }
+  std::string base = answer;
+  if (!base.empty() && base.back() == '\n') base.pop_back();
+  if (!ReadFromKcf(stream, base.c_str())) throw kNoAutoCommandFile;
+}
+
+}  // namespace
+
+FILE* CreateCommandStream() {
+  FILE* stream = std::fopen(kCommandStreamName, "w");
+  if (stream == nullptr) {
+    Print(kCannotCreateStream);
+    throw kStreamFailed;
+  }
+  return stream;
+}
+
+void ReadCommands(int argc, char** argv, FILE* stream, char* mode,
+                  DialogueState* dialogue) {
+  switch (argc) {
+    case 1:
+      ReadFromDialogue(stream, mode, dialogue);
+      return;
+    case 2:
+      std::strcpy(mode, "sta");
+      if (!ReadFromKcf(stream, argv[1])) throw kNoAutoCommandFile;
+      return;
+    case 3:
+      std::strcpy(mode, "sta");
+      if (!ReadFromKss(stream, argv[1], argv[2])) throw kNoSolverScript;
+      return;
+    default:
+      Print(kUsage);
+      throw kUsageError;
+  }
+}
+
+void CloseCommandStream(FILE** stream) {
+  bool failed = std::ferror(*stream) != 0;
+  if (std::fclose(*stream) != 0) failed = true;
+  *stream = nullptr;
+  if (failed) {
+    Print(kCannotWriteStream);
+    throw kStreamFailed;
+  }
+}

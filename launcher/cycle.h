@@ -1,0 +1,27 @@
+// The steps of one cycle that lie between the banner and the stages. Each
+// ends the run by raising an integer when it fails.
+#ifndef KVSOLVER_LAUNCHER_CYCLE_H_
+#define KVSOLVER_LAUNCHER_CYCLE_H_
+
+#include <cstdio>
+
+/// What the console dialogue keeps from one cycle to the next.
+struct DialogueState {
+  char answer[100];      ///< the first answer of the cycle
+  bool input_ended;      ///< end of input was met at the first prompt before
+};
+
+/// Creates or empties the command stream file in the working directory.
+FILE* CreateCommandStream();
+
+/// Fills the stream from the source the arguments choose: the console
+/// dialogue (none), an auto-command file (one) or a model name and a
+/// solver script (two). Sets `mode` to "sta" for the stages.
+void ReadCommands(int argc, char** argv, FILE* stream, char* mode,
+                  DialogueState* dialogue);
+
+/// Closes the stream and sets `*stream` to nullptr; the stages never run
+/// on a stream that was not written whole.
+void CloseCommandStream(FILE** stream);
+
+#endif  // KVSOLVER_LAUNCHER_CYCLE_H_

@@ -1,0 +1,15 @@
+// The values a run ends with. The exit status is the low eight bits; an
+// integer raised by the solver library passes through unchanged.
+#ifndef KVSOLVER_LAUNCHER_RETURN_VALUES_H_
+#define KVSOLVER_LAUNCHER_RETURN_VALUES_H_
+
+constexpr int kRunEnded = 0;            ///< a run finished, or the dialogue ended
+constexpr int kUsageError = -1;         ///< arguments of no known form
+constexpr int kStreamFailed = -2;       ///< the command stream can't be created or written
+constexpr int kNoAutoCommandFile = -3;  ///< neither .kcf nor .acf can be read
+constexpr int kNoSolverScript = -4;     ///< the .kss file can't be read
+constexpr int kNoSolverLibrary = -6;    ///< the library or one of its entries is missing
+constexpr int kConvertFailed = -10;     ///< the convert stage failed
+constexpr int kSolveFailed = -20;       ///< the solve stage ended by an integer
+
+#endif  // KVSOLVER_LAUNCHER_RETURN_VALUES_H_
