@@ -1,0 +1,373 @@
+// The launcher as a process: bin/kvsolver run in a scratch directory against
+// the stand-in library, with its standard input fed from a file.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/test_dir.h"
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+const std::string kLong(80, '_');
+const std::string kShort = std::string(21, ' ') + std::string(39, '_');
+const std::string kBanner =
+    kLong + "\n\n" + std::string(19, ' ') +
+    "Korvelin Program Menu ( Version 9 R3 )     \n" + std::string(34, ' ') +
+    "Linux 64 Bit\n" + kShort + "\n" + std::string(29, ' ') +
+    "Build Date : <date>\n" + std::string(29, ' ') + "Build Time : <time>\n" +
+    kShort + "\n\n" + kLong + "\n";
+const std::string kConvertOk =
+    "\n" + kLong + "\n                CONVERT-PROCESSING IS SUCCESSFULLY FINISHED\n" +
+    kLong + "\n";
+const std::string kConvertFailed =
+    "\n" + kLong + "\n                       CONVERT-PROCESSING IS FAILED\n" + kLong +
+    "\n";
+const std::string kPrompt =
+    "\n ^^Enter the name of the Auto-Command File or EXIT or ENTER^^ \n";
+const std::string kModelPrompt = "\n ^^Enter KMD filename or STOP^^ \n";
+const std::string kSolveClosed = " KV stand-in: solve closed\n";
+
+std::string Report(int value) {
+  return " Return Value of KV Solver = " + std::to_string(value) + " \n\n";
+}
+std::string Echo(const std::string& line) { return "COMMAND : " + line + "\n"; }
+std::string Kmd(const std::string& model) { return "KMD : " + model + "\n"; }
+std::string Model(const std::string& model, int commands) {
+  return " KV stand-in: model " + model + ", " + std::to_string(commands) +
+         " commands\n";
+}
+std::string Solving(const std::string& command) {
+  return " KV stand-in: solving " + command + "\n";
+}
+
+/// The job most tests run: job.kcf with one command, and its model file.
+const char kJobFile[] = "m.kmd\nrun\n! note\nstop\n";
+const std::string kJobEcho =
+    Kmd("m.kmd") + Echo("run\n") + Echo("! note\n") + Echo("stop\n");
+const std::string kJobStream = "m.kmd\n1\nrun\nstop\n";
+const std::string kConverted = Model("m.kmd", 1) + kConvertOk;
+const std::string kSolved = Solving("run") + kSolveClosed;
+
+/// What a run of the launcher left: its exit status (or -signal), its
+/// standard output with the build date and time replaced, and the
+/// stand-in's call log.
+struct Outcome {
+  int status;
+  std::string out;
+  std::string raw_out;
+  std::string log;
+};
+
+using Env = std::map<std::string, std::string>;
+
+class KvsolverTest : public ::testing::Test {
+ protected:
+  KvsolverTest() : work_(dir_.path() / "work") {
+    fs::create_directory(work_);
+    fs::current_path(work_);
+  }
+
+  /// Runs bin/kvsolver in the work directory with `args`, `input` on its
+  /// standard input and `env` added to a clean environment.
+  Outcome Kvsolver(const std::vector<std::string>& args, const std::string& input = "",
+               const Env& env = {}) {
+    fs::path in = dir_.path() / "stdin", out = dir_.path() / "stdout",
+             err = dir_.path() / "stderr", log = dir_.path() / "calls.log";
+    WriteFile(in, input);
+    fs::remove(log);
+    std::vector<std::string> environment = CleanEnvironment();
+    environment.push_back("KVS_STANDIN_LOG=" + log.string());
+    for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
+
+    pid_t pid = fork();
+    if (pid == 0) {
+      Redirect(in, O_RDONLY, 0);
+      Redirect(out, O_WRONLY | O_CREAT | O_TRUNC, 1);
+      Redirect(err, O_WRONLY | O_CREAT | O_TRUNC, 2);
+      std::vector<std::string> argv_strings = {KVSOLVER_BIN};
+      argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+      std::vector<char*> argv, envp;
+      for (std::string& s : argv_strings) argv.push_back(s.data());
+      for (std::string& s : environment) envp.push_back(s.data());
+      argv.push_back(nullptr);
+      envp.push_back(nullptr);
+      execve(KVSOLVER_BIN, argv.data(), envp.data());
+      _exit(127);
+    }
+    int wait_status = 0;
+    waitpid(pid, &wait_status, 0);
+    Outcome run;
+    run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
+                                        : -WTERMSIG(wait_status);
+    run.raw_out = ReadFile(out);
+    run.out = Normalized(run.raw_out);
+    run.log = ReadFile(log);
+    return run;
+  }
+
+  static std::string Normalized(const std::string& out) {
+    static const std::regex date("Build Date : [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}\n");
+    static const std::regex time("Build Time :    [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n");
+    return std::regex_replace(std::regex_replace(out, date, "Build Date : <date>\n"),
+                              time, "Build Time : <time>\n");
+  }
+
+  ScratchDir dir_;
+  fs::path work_;
+
+ private:
+  /// This process's environment without the stand-in's controls and
+  /// loader settings, in the C locale.
+  static std::vector<std::string> CleanEnvironment() {
+    std::vector<std::string> clean;
+    for (char** e = environ; *e != nullptr; ++e) {
+      std::string entry = *e;
+      if (entry.rfind("KVS_STANDIN_", 0) == 0 || entry.rfind("LD_LIBRARY_PATH=", 0) == 0 ||
+          entry.rfind("LC_", 0) == 0 || entry.rfind("LANG=", 0) == 0)
+        continue;
+      clean.push_back(entry);
+    }
+    clean.push_back("LC_ALL=C");
+    return clean;
+  }
+  static void Redirect(const fs::path& path, int flags, int fd) {
+    int opened = open(path.c_str(), flags, 0644);
+    dup2(opened, fd);
+    close(opened);
+  }
+};
+
+TEST_F(KvsolverTest, OneShotFromAnAutoCommandFile) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kBanner + kJobEcho + kConverted + kSolved + Report(0));
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), kJobStream);
+  EXPECT_EQ(run.log,
+            "SetOSCompatibility\n"
+            "GetWcStringFromUTF8 m.kmd\n"
+            "GetWcStringFromUTF8 run\\n\n"
+            "GetWcStringFromUTF8 ! note\\n\n"
+            "GetWcStringFromUTF8 stop\\n\n"
+            "SetTypeDLLcall 0\n"
+            "k_convert\n"
+            "k_solver 1 1\n"
+            "k_endsolver\n"
+            "CloseOSCompatibility\n");
+}
+
+TEST_F(KvsolverTest, OneShotFromAModelAndASolverScript) {
+  WriteFile("job.kss", "!first\nrun a\nrun b\nSTOP\nafter\n");
+  WriteFile("m.kmd", "");
+  Outcome run = Kvsolver({"m.kmd", "job"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kBanner + Kmd("m.kmd") + Echo("!first\n") + Echo("run a\n") +
+                         Echo("run b\n") + Echo("STOP\n") + Model("m.kmd", 2) +
+                         kConvertOk + Solving("run a") + Solving("run b") +
+                         kSolveClosed + Report(0));
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), "m.kmd\n1\nrun a\nrun b\nSTOP\n");
+}
+
+TEST_F(KvsolverTest, ConsoleCyclesUntilStop) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  fs::path copies = dir_.path() / "streams";
+  Outcome run = Kvsolver({}, "job\n\n\nm.kmd\nstop\n",
+                     {{"KVS_STANDIN_STREAM_COPY", copies.string()}});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kBanner + kPrompt + kJobEcho + kConverted + kSolved +
+                         kBanner + kPrompt + kModelPrompt + kModelPrompt +
+                         Model("m.kmd", 0) + kConvertOk + kSolveClosed +
+                         kBanner + kPrompt + Report(0));
+  EXPECT_EQ(ReadFile(copies), kJobStream + "m.kmd\n0\n");
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), "") << "the last cycle emptied it";
+}
+
+TEST_F(KvsolverTest, ReturnValues) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  const std::string job = kBanner + kJobEcho;
+  struct Case {
+    std::vector<std::string> args;
+    std::string throws;  // KVS_STANDIN_THROW
+    Env env;
+    int status;
+    std::string out;
+  } cases[] = {
+      {{"job"}, "", {}, 0, job + kConverted + kSolved + Report(0)},
+      {{"nojob"}, "", {}, 253, kBanner + " There is no nojob.kcf file\n" + Report(-3)},
+      {{"m.kmd", "nojob"}, "", {}, 252, kBanner + " There is no nojob.kss file\n" + Report(-4)},
+      {{"job"}, "", {{"KVS_STANDIN_CONVERT_RESULT", "5"}}, 246,
+       job + kConvertFailed + Report(-10)},
+      {{"job"}, "k_convert=7", {}, 7, job + Report(7)},
+      {{"job"}, "k_convert=-300", {}, 212, job + Report(-300)},
+      {{"job"}, "k_convert=-6", {}, 250, job + Report(-6)},
+      {{"job"}, "k_solver=3", {}, 236, job + kConverted + kSolveClosed + Report(-20)},
+      {{"job"}, "k_solver=3,k_endsolver=9", {}, 9, job + kConverted + Report(9)},
+      {{"job"}, "k_endsolver.1=4", {}, 236, job + kConverted + kSolved + Report(-20)},
+      {{"job"}, "k_endsolver.1=4,k_endsolver.2=9", {}, 9,
+       job + kConverted + Solving("run") + Report(9)},
+      {{"job"}, "SetOSCompatibility=12", {}, 12, kBanner + Report(12)},
+      {{"job"}, "GetWcStringFromUTF8.2=13", {}, 13, kBanner + Kmd("m.kmd") + Report(13)},
+      {{"job"}, "SetTypeDLLcall=14", {}, 14, job + Report(14)},
+      {{"job"}, "CloseOSCompatibility=15", {}, 15, job + kConverted + kSolved + Report(15)},
+      {{"nojob"}, "CloseOSCompatibility=15", {}, 253,
+       kBanner + " There is no nojob.kcf file\n" + Report(-3)},
+      {{"a", "b", "c"}, "", {}, 255,
+       kBanner + " Usage: kvsolver [auto-command-base | KMD-file solver-script-base]\n" +
+           Report(-1)},
+  };
+  for (Case& c : cases) {
+    c.env["KVS_STANDIN_THROW"] = c.throws;
+    Outcome run = Kvsolver(c.args, "", c.env);
+    std::string what = testing::PrintToString(c.args) + " " + c.throws;
+    EXPECT_EQ(run.status, c.status) << what;
+    EXPECT_EQ(run.out, c.out) << what;
+  }
+}
+
+TEST_F(KvsolverTest, CallsTheLibraryInOrder) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  struct Case {
+    std::vector<std::string> args;
+    Env env;
+    std::string calls;  // the log without the echo conversions
+  } cases[] = {
+      {{"job"}, {{"KVS_STANDIN_THROW", "k_solver=3"}},
+       "SetOSCompatibility SetTypeDLLcall k_convert k_solver k_endsolver CloseOSCompatibility"},
+      {{"job"}, {{"KVS_STANDIN_THROW", "k_endsolver.1=3"}},
+       "SetOSCompatibility SetTypeDLLcall k_convert k_solver k_endsolver k_endsolver "
+       "CloseOSCompatibility"},
+      {{"job"}, {{"KVS_STANDIN_CONVERT_RESULT", "1"}},
+       "SetOSCompatibility SetTypeDLLcall k_convert CloseOSCompatibility"},
+      {{"a", "b", "c"}, {}, "SetOSCompatibility CloseOSCompatibility"},
+      {{"nojob"}, {}, "SetOSCompatibility CloseOSCompatibility"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Kvsolver(c.args, "", c.env);
+    std::string calls;
+    std::istringstream lines(run.log);
+    for (std::string line; std::getline(lines, line);) {
+      std::string name = line.substr(0, line.find(' '));
+      if (name == "GetWcStringFromUTF8") continue;
+      calls += (calls.empty() ? "" : " ") + name;
+    }
+    EXPECT_EQ(calls, c.calls) << testing::PrintToString(c.args);
+  }
+}
+
+TEST_F(KvsolverTest, OtherExceptionsEndTheProcessAbnormally) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  Outcome run = Kvsolver({"job"}, "", {{"KVS_STANDIN_THROW", "k_convert=boom"}});
+  EXPECT_EQ(run.status, -SIGABRT);
+  EXPECT_EQ(run.out.find("Return Value"), std::string::npos);
+  EXPECT_EQ(run.log.find("CloseOSCompatibility"), std::string::npos);
+}
+
+TEST_F(KvsolverTest, ALibraryWithoutAnEntryStopsTheStart) {
+  WriteFile("job.kcf", kJobFile);
+  for (const char* entry : {"k_convert", "k_solver", "k_endsolver"}) {
+    fs::path lib = fs::path(KVSOLVER_LIB_DIR) / ("without_" + std::string(entry));
+    Outcome run = Kvsolver({"job"}, "", {{"LD_LIBRARY_PATH", lib.string()}});
+    EXPECT_EQ(run.status, 250) << entry;
+    EXPECT_EQ(run.out, (lib / "libkvslvcore.so").string() +
+                           ": undefined symbol: " + entry + "\n");
+    EXPECT_EQ(run.log, "") << "no stage runs";
+  }
+}
+
+TEST_F(KvsolverTest, TheCommandStreamCannotBeCreatedOrWritten) {
+  WriteFile("job.kcf", kJobFile);
+  fs::create_directory("z_z_z_z_.___");
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 254);
+  EXPECT_EQ(run.out, kBanner + " Cannot create the command stream file z_z_z_z_.___\n" +
+                         Report(-2));
+  EXPECT_EQ(run.log, "CloseOSCompatibility\n");
+
+  fs::remove("z_z_z_z_.___");
+  fs::create_symlink("/dev/full", "z_z_z_z_.___");
+  run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 254);
+  EXPECT_EQ(run.out, kBanner + kJobEcho +
+                         " Cannot write the command stream file z_z_z_z_.___\n" +
+                         Report(-2));
+  EXPECT_EQ(run.log.find("k_convert"), std::string::npos);
+}
+
+TEST_F(KvsolverTest, ConsoleDialogueEnds) {
+  const std::string x99(99, 'x');
+  struct Case {
+    const char* what;
+    std::string input;
+    bool dot_kcf;  // a file named ".kcf" is present
+    int status;
+    std::string out;
+  } cases[] = {
+      {"exit at the first prompt", "exit\n", false, 0, kBanner + kPrompt + Report(0)},
+      {"end of input, no .kcf", "", false, 253,
+       kBanner + kPrompt + " There is no .kcf file\n" + Report(-3)},
+      {"end of input runs .kcf once", "", true, 0,
+       kBanner + kPrompt + kJobEcho + kConverted + kSolved + kBanner + kPrompt + Report(0)},
+      {"an answer ended by end of input keeps its last character", "job", false, 253,
+       kBanner + kPrompt + kJobEcho + kConverted + kSolved + kBanner + kPrompt +
+           " There is no .kcf file\n" + Report(-3)},
+      {"an answer cut at 99 bytes keeps all of them", x99 + "\n", false, 253,
+       kBanner + kPrompt + " There is no " + x99 + ".kcf file\n" + Report(-3)},
+      {"end of input at the model prompt", "\n", false, 0,
+       kBanner + kPrompt + kModelPrompt + Report(0)},
+      {"a missing file ends the dialogue", "nojob\njob\n", false, 253,
+       kBanner + kPrompt + " There is no nojob.kcf file\n" + Report(-3)},
+  };
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  for (const Case& c : cases) {
+    if (c.dot_kcf) WriteFile(".kcf", kJobFile);
+    Outcome run = Kvsolver({}, c.input);
+    EXPECT_EQ(run.status, c.status) << c.what;
+    EXPECT_EQ(run.out, c.out) << c.what;
+    fs::remove(".kcf");
+  }
+  Kvsolver({}, "exit\n");
+  EXPECT_TRUE(fs::exists("z_z_z_z_.___"));
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), "");
+}
+
+TEST_F(KvsolverTest, NonAsciiTextShowsInTheLibrarysCharacterSet) {
+  WriteFile("na\xC3\xAFve.kcf", "mod\xC3\xA8le.kmd\n\xE2\x82\xAC 1\nstop\n");
+  WriteFile("mod\xC3\xA8le.kmd", "");
+  Outcome run = Kvsolver({"na\xC3\xAFve"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kBanner + Kmd("mod\xC3\xA8le.kmd") + Echo("\xE2\x82\xAC 1\n") +
+                         Echo("stop\n") + Model("mod\xC3\xA8le.kmd", 1) + kConvertOk +
+                         Solving("\xE2\x82\xAC 1") + kSolveClosed + Report(0));
+}
+
+TEST_F(KvsolverTest, BannerCarriesTheBuildDateAndTime) {
+  Outcome run = Kvsolver({}, "exit\n");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(
+      run.raw_out, m,
+      std::regex("\n {29}Build Date : ((Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+                 "[ 123][0-9] 20[0-9]{2})\n {29}Build Time :    ([0-9]{2}:[0-9]{2}:[0-9]{2})\n")));
+  EXPECT_EQ(m[1].str(), __DATE__);
+}
+
+}  // namespace
