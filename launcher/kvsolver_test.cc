@@ -360,6 +360,19 @@ TEST_F(KvsolverTest, NonAsciiTextShowsInTheLibrarysCharacterSet) {
                          Solving("\xE2\x82\xAC 1") + kSolveClosed + Report(0));
 }
 
+TEST_F(KvsolverTest, LongArgumentsAreUsedWhole) {
+  std::string deep;
+  for (int i = 0; i < 60; ++i) deep += "./";
+  WriteFile("job.kss", "stop\n");
+  WriteFile("m.kmd", "");
+  Outcome run = Kvsolver({deep + "m.kmd", deep + "job"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kBanner + Kmd(deep + "m.kmd") + Echo("stop\n") +
+                         Model(deep + "m.kmd", 0) + kConvertOk + kSolveClosed + Report(0));
+  run = Kvsolver({deep + "nojob"});
+  EXPECT_EQ(run.out, kBanner + " There is no " + deep + "nojob.kcf file\n" + Report(-3));
+}
+
 TEST_F(KvsolverTest, BannerCarriesTheBuildDateAndTime) {
   Outcome run = Kvsolver({}, "exit\n");
   std::smatch m;
