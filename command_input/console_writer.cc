@@ -13,7 +13,8 @@ namespace {
 size_t Ask(const wchar_t* prompt, char* answer) {
   Print(prompt);
   FlushConsole();
-  LineSource console = MakeLineSource(stdin, FileCodePlain);
+  LineSource console;
+  InitLineSource(&console, stdin, FileCodePlain, false);
   return ReadPiece(&console, answer, kPieceSize);
 }
 

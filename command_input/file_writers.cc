@@ -16,7 +16,7 @@ bool OpenCommandFile(const std::string& path, LineSource* source) {
   enFileCode code = FileCodePlain;
   FILE* file = OpenFileAsFileCode(&code, path.c_str());
   if (file == nullptr) return false;
-  *source = MakeLineSource(file, code);
+  InitLineSource(source, file, code, true);
   SkipMark(source);
   return true;
 }

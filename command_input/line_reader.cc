@@ -1,5 +1,6 @@
 #include "command_input/line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -7,15 +8,29 @@ namespace {
 constexpr int kOddByte = -2;  ///< a lone byte at the end of a UTF-16 file
 constexpr char32_t kReplacement = 0xFFFD;
 
+/// Reads ahead a block of the file. Returns false at end of file.
+bool Refill(LineSource* source) {
+  source->block_begin = 0;
+  source->block_end = std::fread(source->block, 1, kBlockSize, source->file);
+  return source->block_end > 0;
+}
+
+/// The next byte of the file as it stands, or EOF.
+int ReadRawByte(LineSource* source) {
+  if (!source->read_ahead) return getc_unlocked(source->file);
+  if (source->block_begin == source->block_end && !Refill(source)) return EOF;
+  return static_cast<unsigned char>(source->block[source->block_begin++]);
+}
+
 /// Reads one little-endian UTF-16 unit: the unit, EOF, or kOddByte.
 int ReadUnit(LineSource* source) {
   if (source->has_saved_unit) {
     source->has_saved_unit = false;
     return source->saved_unit;
   }
-  int low = getc_unlocked(source->file);
+  int low = ReadRawByte(source);
   if (low == EOF) return EOF;
-  int high = getc_unlocked(source->file);
+  int high = ReadRawByte(source);
   if (high == EOF) return kOddByte;
   return low | (high << 8);
 }
@@ -76,7 +91,7 @@ void EncodeUtf8(LineSource* source, char32_t c) {
 
 /// The next byte of the source's text, or EOF.
 int ReadByte(LineSource* source) {
-  if (source->code != FileCodeUnicode) return getc_unlocked(source->file);
+  if (source->code != FileCodeUnicode) return ReadRawByte(source);
   if (source->pending_begin == source->pending_end) {
     char32_t c;
     if (!ReadUtf16Char(source, &c)) return EOF;
@@ -85,20 +100,50 @@ int ReadByte(LineSource* source) {
   return source->pending[source->pending_begin++];
 }
 
+/// ReadPiece for a plain or UTF-8 file read ahead: the piece is found in
+/// the block and copied whole, rather than a byte at a time.
+size_t ReadBlockPiece(LineSource* source, char* piece, size_t size) {
+  size_t n = 0;
+  while (n + 1 < size) {
+    if (source->block_begin == source->block_end && !Refill(source)) break;
+    const char* start = source->block + source->block_begin;
+    size_t available = std::min(size - 1 - n, source->block_end - source->block_begin);
+    const void* line_end = std::memchr(start, '\n', available);
+    size_t take = line_end != nullptr
+                      ? static_cast<size_t>(static_cast<const char*>(line_end) - start) + 1
+                      : available;
+    std::memcpy(piece + n, start, take);
+    n += take;
+    source->block_begin += take;
+    if (line_end != nullptr) break;
+  }
+  piece[n] = '\0';
+  return n;
+}
+
 }  // namespace
 
-LineSource MakeLineSource(FILE* file, enFileCode code) {
-  return LineSource{file, code, {0, 0, 0, 0}, 0, 0, false, 0};
+void InitLineSource(LineSource* source, FILE* file, enFileCode code,
+                    bool read_ahead) {
+  source->file = file;
+  source->code = code;
+  source->read_ahead = read_ahead;
+  source->block_begin = source->block_end = 0;
+  source->pending_begin = source->pending_end = 0;
+  source->has_saved_unit = false;
+  source->saved_unit = 0;
 }
 
 void SkipMark(LineSource* source) {
   int mark_bytes = source->code == FileCodeUnicode ? 2
                    : source->code == FileCodeUtf8  ? 3
                                                    : 0;
-  for (int i = 0; i < mark_bytes; ++i) getc_unlocked(source->file);
+  for (int i = 0; i < mark_bytes; ++i) ReadRawByte(source);
 }
 
 size_t ReadPiece(LineSource* source, char* piece, size_t size) {
+  if (source->read_ahead && source->code != FileCodeUnicode)
+    return ReadBlockPiece(source, piece, size);
   size_t n = 0;
   while (n + 1 < size) {
     int c = ReadByte(source);

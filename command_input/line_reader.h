@@ -13,11 +13,21 @@ constexpr size_t kPieceSize = 100;
 /// Bytes of the buffer for an auto-command file's first line.
 constexpr size_t kFirstLineSize = 99;
 
+/// Bytes a command file is read ahead by.
+constexpr size_t kBlockSize = size_t{1} << 16;
+
 /// An open source of text and how its bytes become UTF-8: the bytes of a
 /// plain or UTF-8 file pass unchanged; UTF-16LE is decoded as it is read.
 struct LineSource {
   FILE* file;
   enFileCode code;
+  /// Whether the source is read ahead in blocks: a command file is, the
+  /// console never is, so the rest of a long answer stays for the next
+  /// prompt.
+  bool read_ahead;
+  char block[kBlockSize];
+  size_t block_begin;
+  size_t block_end;
   unsigned char pending[4];  ///< bytes of a decoded character not yet read
   int pending_begin;
   int pending_end;
@@ -25,8 +35,9 @@ struct LineSource {
   int saved_unit;
 };
 
-/// A source that reads `file` according to `code`.
-LineSource MakeLineSource(FILE* file, enFileCode code);
+/// Prepares `source` to read `file` according to `code`.
+void InitLineSource(LineSource* source, FILE* file, enFileCode code,
+                    bool read_ahead);
 
 /// Passes over the byte-order mark that `code` says the file starts with.
 void SkipMark(LineSource* source);

@@ -9,10 +9,11 @@ namespace {
 
 /// Reads all pieces of `bytes` as a file of `code`, after its mark.
 std::vector<std::string> Pieces(const std::string& bytes, enFileCode code,
-                                size_t size = kPieceSize) {
+                                size_t size, bool read_ahead) {
   std::string copy = bytes;
   FILE* file = fmemopen(copy.data(), copy.size(), "rb");
-  LineSource source = MakeLineSource(file, code);
+  LineSource source;
+  InitLineSource(&source, file, code, read_ahead);
   SkipMark(&source);
   std::vector<std::string> pieces;
   std::vector<char> piece(size);
@@ -41,7 +42,8 @@ TEST(LineReaderTest, SplitsIntoPieces) {
     enFileCode code;
     size_t size;
     std::vector<std::string> pieces;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"lines keep their line ends", "abc\ndef\n", FileCodePlain, kPieceSize,
        {"abc\n", "def\n"}},
       {"a last line without a line end", "abc\ndef", FileCodePlain,
@@ -86,8 +88,19 @@ TEST(LineReaderTest, SplitsIntoPieces) {
           return s;
         }()}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(Pieces(c.bytes, c.code, c.size), c.pieces) << c.what;
+  std::string many_lines;
+  std::vector<std::string> many_pieces;
+  for (int i = 0; i < 2000; ++i) {
+    many_pieces.push_back(std::to_string(i) + std::string(50, 'x') + "\n");
+    many_lines += many_pieces.back();
+  }
+  cases.push_back({"lines across read-ahead blocks", many_lines, FileCodePlain,
+                   kPieceSize, many_pieces});
+  for (const Case& c : cases) {
+    for (bool read_ahead : {true, false})
+      EXPECT_EQ(Pieces(c.bytes, c.code, c.size, read_ahead), c.pieces)
+          << c.what << (read_ahead ? " (file)" : " (console)");
+  }
 }
 
 TEST(LineReaderTest, BeginsWithWordLooksAtFourBytes) {

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "console/console.h"
 #include "solverlib/kvslvcore.h"
 #include "tests/test_dir.h"
 
@@ -59,6 +60,7 @@ class WritersTest : public ::testing::Test {
     FILE* stream = std::fopen(kCommandStreamName, "w");
     CaptureStdout();
     int result = writer(stream);
+    FlushConsole();
     std::string console = GetCapturedStdout();
     std::fclose(stream);
     return {result, ReadFile(kCommandStreamName), console};

@@ -1,10 +1,14 @@
 #include "console/console.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <cwchar>
-#include <string>
+#include <langinfo.h>
 #include <unistd.h>
 #include <vector>
 
@@ -13,69 +17,182 @@ namespace {
 /// Longest text one message may format to; a format that still fails at
 /// this size holds a narrow argument the locale can't convert.
 constexpr size_t kMaxFormatted = size_t{1} << 22;
+/// Bytes held back before they are written.
+constexpr size_t kFlushAt = size_t{1} << 16;
 
-/// Formats into `out`, growing it until the text fits. Returns false when
-/// the text can't be formatted at all.
-bool FormatWide(std::vector<wchar_t>* out, const wchar_t* format,
-                va_list args) {
-  for (;;) {
-    va_list copy;
-    va_copy(copy, args);
-    int n = vswprintf(out->data(), out->size(), format, copy);
-    va_end(copy);
-    if (n >= 0) {
-      out->resize(static_cast<size_t>(n));
-      return true;
-    }
-    if (out->size() >= kMaxFormatted) return false;
-    out->resize(out->size() * 4);
-  }
+/// Converted text not yet written: the console's one buffer. Writing in
+/// large pieces is what makes long echoes cheap. It grows to hold a whole
+/// message, so a message is written either whole or not at all.
+std::vector<char> pending(2 * kFlushAt);
+size_t pending_length = 0;
+
+/// Where `more` bytes can be appended.
+char* Room(size_t more) {
+  if (pending_length + more > pending.size())
+    pending.resize(std::max(2 * pending.size(), pending_length + more));
+  return pending.data() + pending_length;
 }
 
-/// Converts wide text for the current locale; a character the locale has
-/// no bytes for is shown as '?'.
-std::string ToMultibyte(const std::vector<wchar_t>& text) {
-  std::string bytes;
-  bytes.reserve(text.size());
-  char one[MB_LEN_MAX];
-  std::mbstate_t state{};
-  for (wchar_t c : text) {
-    size_t n = std::wcrtomb(one, c, &state);
-    if (n == static_cast<size_t>(-1)) {
-      bytes += '?';
-      state = std::mbstate_t{};
-    } else {
-      bytes.append(one, n);
-    }
-  }
-  return bytes;
-}
-
-/// Writes all of `bytes` to standard output's descriptor. A console that
-/// refuses output loses the text, as a failing stream would.
-void WriteOut(const std::string& bytes) {
+/// Writes all of `length` bytes to standard output's descriptor. A console
+/// that refuses output loses the text, as a failing stream would.
+void WriteOut(const char* bytes, size_t length) {
   size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+  while (done < length) {
+    ssize_t n = write(STDOUT_FILENO, bytes + done, length - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
     done += static_cast<size_t>(n);
   }
 }
 
+/// Writes `c` at `out` as UTF-8, as the UTF-8 locales' conversion gives
+/// it; a value no UTF-8 text can hold is shown as '?'. Returns the end.
+char* EncodeUtf8(char* out, char32_t c) {
+  if (c < 0x80) {
+    *out++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (c >> 6));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
+    *out++ = static_cast<char>(0xE0 | (c >> 12));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c >= 0x10000 && c <= 0x10FFFF) {
+    *out++ = static_cast<char>(0xF0 | (c >> 18));
+    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out++ = '?';
+  }
+  return out;
+}
+
+/// Copies eight characters of `text` to `out` when all are ASCII, as they
+/// mostly are. Returns whether it did.
+bool CopyEightAscii(char* out, const wchar_t* text) {
+  uint32_t high = 0;
+  for (int k = 0; k < 8; ++k) high |= static_cast<uint32_t>(text[k]);
+  if (high >= 0x80) return false;
+  for (int k = 0; k < 8; ++k) out[k] = static_cast<char>(text[k]);
+  return true;
+}
+
+/// Appends `text` converted by the current locale, UTF-8 when `utf8`; a
+/// character the locale has no bytes for is shown as '?'.
+void AppendConverted(const wchar_t* text, size_t length, bool utf8) {
+  char* out = Room(length * (utf8 ? 4 : MB_CUR_MAX));
+  size_t i = 0;
+  if (utf8) {
+    while (i < length) {
+      if (length - i >= 8 && CopyEightAscii(out, text + i)) {
+        out += 8;
+        i += 8;
+      } else {
+        out = EncodeUtf8(out, static_cast<char32_t>(text[i++]));
+      }
+    }
+  } else {
+    std::mbstate_t state{};
+    for (; i < length; ++i) {
+      size_t n = std::wcrtomb(out, text[i], &state);
+      if (n == static_cast<size_t>(-1)) {
+        *out++ = '?';
+        state = std::mbstate_t{};
+      } else {
+        out += n;
+      }
+    }
+  }
+  pending_length = static_cast<size_t>(out - pending.data());
+}
+
+/// Appends narrow `text` converted as "%s" does, with the locale in force.
+/// Returns false when it is not valid there.
+bool AppendNarrow(const char* text, bool utf8) {
+  std::mbstate_t state{};
+  wchar_t wide[256];
+  while (text != nullptr) {
+    size_t n = std::mbsrtowcs(wide, &text, 256, &state);
+    if (n == static_cast<size_t>(-1)) return false;
+    AppendConverted(wide, n, utf8);
+  }
+  return true;
+}
+
+/// Appends the message the launcher's own conversions (%ls, %Nls, %s, %d
+/// and %%) make of `format`: the same text swprintf gives, without its
+/// cost on every echoed line. Returns false, part of it appended, for any
+/// other conversion or a %s argument the locale can't convert.
+bool AppendFormat(const wchar_t* format, va_list args, bool utf8) {
+  const wchar_t* literal = format;
+  for (const wchar_t* p = std::wcschr(format, L'%'); p != nullptr;
+       p = std::wcschr(p + 1, L'%')) {
+    AppendConverted(literal, static_cast<size_t>(p - literal), utf8);
+    ++p;
+    size_t width = 0;
+    while (*p >= L'0' && *p <= L'9')
+      width = width * 10 + static_cast<size_t>(*p++ - L'0');
+    if (p[0] == L'l' && p[1] == L's') {
+      const wchar_t* text = va_arg(args, const wchar_t*);
+      size_t length = std::wcslen(text);
+      for (; width > length; --width) AppendConverted(L" ", 1, utf8);
+      AppendConverted(text, length, utf8);
+      ++p;
+    } else if (width == 0 && *p == L's') {
+      if (!AppendNarrow(va_arg(args, const char*), utf8)) return false;
+    } else if (width == 0 && *p == L'd') {
+      wchar_t number[16];
+      int n = swprintf(number, 16, L"%d", va_arg(args, int));
+      AppendConverted(number, static_cast<size_t>(n), utf8);
+    } else if (width == 0 && *p == L'%') {
+      AppendConverted(p, 1, utf8);
+    } else {
+      return false;
+    }
+    literal = p + 1;
+  }
+  AppendConverted(literal, std::wcslen(literal), utf8);
+  return true;
+}
+
+/// Formats with vswprintf into `out`, growing it until the text fits.
+/// Returns the length, or -1 when the text can't be formatted at all.
+int FormatWide(std::vector<wchar_t>* out, const wchar_t* format, va_list args) {
+  for (;;) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = vswprintf(out->data(), out->size(), format, copy);
+    va_end(copy);
+    if (n >= 0 || out->size() >= kMaxFormatted) return n;
+    out->resize(out->size() * 4);
+  }
+}
+
 }  // namespace
 
 void Print(const wchar_t* format, ...) {
-  std::vector<wchar_t> text(256);
+  bool utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  size_t start = pending_length;
   va_list args;
   va_start(args, format);
-  bool formatted = FormatWide(&text, format, args);
+  va_list again;
+  va_copy(again, args);
+  if (!AppendFormat(format, args, utf8)) {
+    // Taken back, and left to swprintf; what it can't format isn't shown.
+    pending_length = start;
+    std::vector<wchar_t> text(512);
+    int n = FormatWide(&text, format, again);
+    if (n >= 0) AppendConverted(text.data(), static_cast<size_t>(n), utf8);
+  }
+  va_end(again);
   va_end(args);
-  if (!formatted) return;
-  FlushConsole();
-  WriteOut(ToMultibyte(text));
+  if (pending_length >= kFlushAt) FlushConsole();
 }
 
 void FlushConsole() {
+  // What the library printed through stdout came before what is pending.
   std::fflush(stdout);
+  WriteOut(pending.data(), pending_length);
+  pending_length = 0;
 }

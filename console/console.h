@@ -1,10 +1,12 @@
 // All console output of the launcher.
 //
 // Text is formatted as wide characters and converted to the current
-// locale's multibyte form only when it is written, so a locale the solver
-// library sets after the banner still applies to every later message. The
-// bytes go to standard output's descriptor; whatever the library left in the
-// stdout stream is flushed first, so both keep their order on the console.
+// locale's multibyte form as it is printed, so a locale the solver library
+// sets after the banner still applies to every later message. The bytes are
+// held in one buffer and go to standard output's descriptor in large
+// pieces. The solver library prints through the stdout stream: the console
+// is flushed before every call into the library that may print, and the
+// stream before the console's own bytes, so both keep their order.
 #ifndef KVSOLVER_CONSOLE_CONSOLE_H_
 #define KVSOLVER_CONSOLE_CONSOLE_H_
 
@@ -15,7 +17,8 @@
 void Print(const wchar_t* format, ...);
 
 /// Puts everything printed so far on the console; called before another
-/// program or the solver library may write to it, and before input is read.
+/// program or the solver library may write to it, before input is read,
+/// and before the process ends.
 void FlushConsole();
 
 #endif  // KVSOLVER_CONSOLE_CONSOLE_H_

@@ -17,6 +17,7 @@ std::string Printed(const char* locale, const wchar_t* format, Arg arg) {
   std::setlocale(LC_CTYPE, locale);
   CaptureStdout();
   Print(format, arg);
+  FlushConsole();
   std::string out = GetCapturedStdout();
   std::setlocale(LC_CTYPE, saved.c_str());
   return out;

@@ -24,6 +24,7 @@ void* OpenSolverLibrary() {
   if (library == nullptr) {
     Print(kLoaderErrorHead);
     PrintLoaderError();
+    FlushConsole();
     return nullptr;
   }
   dlerror();
@@ -31,6 +32,7 @@ void* OpenSolverLibrary() {
        {kConvertEntryName, kSolverEntryName, kEndSolverEntryName}) {
     if (dlsym(library, entry) == nullptr) {
       PrintLoaderError();
+      FlushConsole();
       return nullptr;
     }
   }

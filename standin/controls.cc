@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
+#include <iterator>
 #include <stdexcept>
-#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -28,9 +28,25 @@ bool ParseInt(const std::string& text, int* value) {
   return true;
 }
 
-/// The value KVS_STANDIN_THROW gives for call `count` of `operation`, if any.
-std::optional<std::string> ThrowRule(std::string_view operation, int count) {
-  std::string rules = Env("KVS_STANDIN_THROW");
+/// One rule of KVS_STANDIN_THROW: call `nth` of `operation` (every call
+/// when 0) throws `value`.
+struct ThrowRule {
+  std::string operation;
+  int nth;
+  std::string value;
+};
+
+/// The controls, read from the environment once, at the first call.
+struct Controls {
+  std::string log_path;
+  std::vector<ThrowRule> throw_rules;
+  std::optional<int> convert_result;
+  std::string stream_copy;
+  bool quiet;
+};
+
+std::vector<ThrowRule> ParseThrowRules(const std::string& rules) {
+  std::vector<ThrowRule> parsed;
   size_t start = 0;
   while (start < rules.size()) {
     size_t end = rules.find(',', start);
@@ -40,20 +56,31 @@ std::optional<std::string> ThrowRule(std::string_view operation, int count) {
     size_t eq = rule.find('=');
     if (eq == std::string::npos) continue;
     std::string target = rule.substr(0, eq);
-    std::string value = rule.substr(eq + 1);
     size_t dot = target.find('.');
     int nth = 0;
-    if (dot != std::string::npos &&
-        !ParseInt(target.substr(dot + 1), &nth))
+    if (dot != std::string::npos && !ParseInt(target.substr(dot + 1), &nth))
       continue;
-    if (target.substr(0, dot) == operation && (nth == 0 || nth == count))
-      return value;
+    parsed.push_back({target.substr(0, dot), nth, rule.substr(eq + 1)});
   }
-  return std::nullopt;
+  return parsed;
+}
+
+const Controls& GetControls() {
+  static const Controls controls = [] {
+    Controls c;
+    c.log_path = Env("KVS_STANDIN_LOG");
+    c.throw_rules = ParseThrowRules(Env("KVS_STANDIN_THROW"));
+    int n;
+    if (ParseInt(Env("KVS_STANDIN_CONVERT_RESULT"), &n)) c.convert_result = n;
+    c.stream_copy = Env("KVS_STANDIN_STREAM_COPY");
+    c.quiet = !Env("KVS_STANDIN_QUIET").empty();
+    return c;
+  }();
+  return controls;
 }
 
 void AppendToLog(const char* operation, const std::string& details) {
-  std::string path = Env("KVS_STANDIN_LOG");
+  const std::string& path = GetControls().log_path;
   if (path.empty()) return;
   FILE* log = std::fopen(path.c_str(), "a");
   if (log == nullptr) return;
@@ -68,23 +95,38 @@ void AppendToLog(const char* operation, const std::string& details) {
 
 }  // namespace
 
-void EnterOperation(const char* operation, const std::string& details) {
-  static std::map<std::string, int> calls;
-  int count = ++calls[operation];
-  AppendToLog(operation, details);
-  std::optional<std::string> value = ThrowRule(operation, count);
-  if (!value) return;
-  int n;
-  if (ParseInt(*value, &n)) throw n;
-  throw std::runtime_error("stand-in control: " + *value);
+bool LogEnabled() {
+  return !GetControls().log_path.empty();
+}
+
+void EnterOperation(Operation operation, const std::string& details) {
+  static const char* const kNames[] = {
+      "SetOSCompatibility",  "CloseOSCompatibility", "SetTypeDLLcall",
+      "GetWcStringFromUTF8", "k_convert",            "k_solver",
+      "k_endsolver",
+  };
+  static int calls[std::size(kNames)];
+  auto index = static_cast<size_t>(operation);
+  const char* name = kNames[index];
+  int count = ++calls[index];
+  AppendToLog(name, details);
+  for (const ThrowRule& rule : GetControls().throw_rules) {
+    if (rule.operation != name || (rule.nth != 0 && rule.nth != count))
+      continue;
+    int n;
+    if (ParseInt(rule.value, &n)) throw n;
+    throw std::runtime_error("stand-in control: " + rule.value);
+  }
 }
 
 std::optional<int> ControlledConvertResult() {
-  int n;
-  if (ParseInt(Env("KVS_STANDIN_CONVERT_RESULT"), &n)) return n;
-  return std::nullopt;
+  return GetControls().convert_result;
 }
 
 std::string StreamCopyPath() {
-  return Env("KVS_STANDIN_STREAM_COPY");
+  return GetControls().stream_copy;
+}
+
+bool Quiet() {
+  return GetControls().quiet;
 }

@@ -6,6 +6,8 @@
 //   KVS_STANDIN_CONVERT_RESULT=N     k_convert returns N without checking
 //   KVS_STANDIN_STREAM_COPY=FILE     k_convert appends the command stream,
 //                                    as it stands then, to FILE
+//   KVS_STANDIN_QUIET=1              the stages print nothing (for timing
+//                                    the launcher alone)
 // The launcher reads none of these.
 #ifndef KVSOLVER_STANDIN_CONTROLS_H_
 #define KVSOLVER_STANDIN_CONTROLS_H_
@@ -13,14 +15,31 @@
 #include <optional>
 #include <string>
 
+/// Whether calls are logged, so that a caller builds its details only then.
+bool LogEnabled();
+
+/// The seven operations of the library.
+enum class Operation {
+  kSetOSCompatibility,
+  kCloseOSCompatibility,
+  kSetTypeDLLcall,
+  kGetWcStringFromUTF8,
+  kConvert,
+  kSolver,
+  kEndSolver,
+};
+
 /// Records a call of `operation` in the log and counts it; then throws when
 /// a control asks this call to. `details` are the call's arguments.
-void EnterOperation(const char* operation, const std::string& details = "");
+void EnterOperation(Operation operation, const std::string& details = "");
 
 /// The result k_convert is told to give, if any.
 std::optional<int> ControlledConvertResult();
 
 /// Where k_convert copies the command stream, or empty.
 std::string StreamCopyPath();
+
+/// Whether the stages are to print nothing.
+bool Quiet();
 
 #endif  // KVSOLVER_STANDIN_CONTROLS_H_

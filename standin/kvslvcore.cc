@@ -9,7 +9,6 @@
 #include <langinfo.h>
 #include <sys/stat.h>
 #include <string>
-#include <vector>
 
 #include "solverlib/kvslvcore.h"
 #include "standin/controls.h"
@@ -23,27 +22,23 @@ constexpr char kStreamName[] = "z_z_z_z_.___";
 std::string saved_ctype;
 bool ctype_saved = false;
 
-/// What the command stream holds: the model name and the commands before
-/// the stop line.
-struct StreamContents {
-  std::string model;
-  std::vector<std::string> commands;
-};
-
 bool IsStop(const std::string& line) {
   return line.compare(0, 4, "stop") == 0 || line.compare(0, 4, "STOP") == 0;
 }
 
-/// Reads the command stream from the working directory.
-bool ReadStream(StreamContents* contents) {
-  std::ifstream in(kStreamName, std::ios::binary);
-  if (!in) return false;
-  std::string line;
-  if (!std::getline(in, contents->model)) return false;
-  std::getline(in, line);  // "1" or "0"
-  while (std::getline(in, line) && !IsStop(line))
-    contents->commands.push_back(line);
-  return true;
+/// Opens the command stream in the working directory and reads its model
+/// name and flag line; the commands follow. Lines are read one at a time,
+/// so a stream of any length takes little memory.
+bool OpenStream(std::ifstream* in, std::string* model) {
+  in->open(kStreamName, std::ios::binary);
+  std::string flag;
+  return static_cast<bool>(*in) && std::getline(*in, *model) &&
+         std::getline(*in, flag);
+}
+
+/// Reads the next command before the stop line into `command`.
+bool NextCommand(std::ifstream* in, std::string* command) {
+  return std::getline(*in, *command) && !IsStop(*command);
 }
 
 [[maybe_unused]] void CopyStreamTo(const std::string& path) {
@@ -78,7 +73,7 @@ std::string Escaped(const char* text) {
 extern "C" {
 
 void SetOSCompatibility() {
-  EnterOperation("SetOSCompatibility");
+  EnterOperation(Operation::kSetOSCompatibility);
   if (!ctype_saved) {
     saved_ctype = std::setlocale(LC_CTYPE, nullptr);
     ctype_saved = true;
@@ -91,7 +86,7 @@ void SetOSCompatibility() {
 }
 
 void CloseOSCompatibility() {
-  EnterOperation("CloseOSCompatibility");
+  EnterOperation(Operation::kCloseOSCompatibility);
   if (ctype_saved) {
     std::setlocale(LC_CTYPE, saved_ctype.c_str());
     ctype_saved = false;
@@ -99,46 +94,52 @@ void CloseOSCompatibility() {
 }
 
 void SetTypeDLLcall(int type) {
-  EnterOperation("SetTypeDLLcall", std::to_string(type));
+  EnterOperation(Operation::kSetTypeDLLcall, std::to_string(type));
 }
 
 void GetWcStringFromUTF8(const char* text, wchar_t* wide) {
-  EnterOperation("GetWcStringFromUTF8", Escaped(text));
+  EnterOperation(Operation::kGetWcStringFromUTF8, LogEnabled() ? Escaped(text) : "");
   DecodeUtf8(text, wide);
 }
 
 #ifndef KVS_STANDIN_WITHOUT_K_CONVERT
 int k_convert() {
-  EnterOperation("k_convert");
+  EnterOperation(Operation::kConvert);
   std::string copy = StreamCopyPath();
   if (!copy.empty()) CopyStreamTo(copy);
   if (std::optional<int> result = ControlledConvertResult()) return *result;
 
-  StreamContents contents;
-  if (!ReadStream(&contents)) {
-    std::fwprintf(stdout, L" KV stand-in: cannot read the command stream %s\n",
-                  kStreamName);
+  std::ifstream in;
+  std::string model;
+  if (!OpenStream(&in, &model)) {
+    if (!Quiet())
+      std::fwprintf(stdout, L" KV stand-in: cannot read the command stream %s\n",
+                    kStreamName);
     return 1;
   }
-  std::wstring model = Utf8ToWide(contents.model);
-  if (!IsReadableFile(contents.model)) {
-    std::fwprintf(stdout, L" KV stand-in: cannot read the model file %ls\n",
-                  model.c_str());
+  if (!IsReadableFile(model)) {
+    if (!Quiet())
+      std::fwprintf(stdout, L" KV stand-in: cannot read the model file %ls\n",
+                    Utf8ToWide(model).c_str());
     return 1;
   }
-  std::fwprintf(stdout, L" KV stand-in: model %ls, %zu commands\n",
-                model.c_str(), contents.commands.size());
+  size_t commands = 0;
+  for (std::string command; NextCommand(&in, &command);) ++commands;
+  if (!Quiet())
+    std::fwprintf(stdout, L" KV stand-in: model %ls, %zu commands\n",
+                  Utf8ToWide(model).c_str(), commands);
   return 0;
 }
 #endif
 
 #ifndef KVS_STANDIN_WITHOUT_K_SOLVER
 void k_solver(int first, int* second) {
-  EnterOperation("k_solver",
+  EnterOperation(Operation::kSolver,
                  std::to_string(first) + " " + std::to_string(*second));
-  StreamContents contents;
-  ReadStream(&contents);
-  for (const std::string& command : contents.commands)
+  std::ifstream in;
+  std::string model;
+  if (!OpenStream(&in, &model) || Quiet()) return;
+  for (std::string command; NextCommand(&in, &command);)
     std::fwprintf(stdout, L" KV stand-in: solving %ls\n",
                   Utf8ToWide(command).c_str());
 }
@@ -146,8 +147,8 @@ void k_solver(int first, int* second) {
 
 #ifndef KVS_STANDIN_WITHOUT_K_ENDSOLVER
 void k_endsolver() {
-  EnterOperation("k_endsolver");
-  std::fwprintf(stdout, L" KV stand-in: solve closed\n");
+  EnterOperation(Operation::kEndSolver);
+  if (!Quiet()) std::fwprintf(stdout, L" KV stand-in: solve closed\n");
 }
 #endif
 

@@ -35,7 +35,22 @@ int DecodeOne(const unsigned char* s, char32_t* c) {
 
 void DecodeUtf8(const char* text, wchar_t* wide) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  size_t length = std::strlen(text);
+  const unsigned char* end = s + length;
+  // Runs of ASCII, as most text is, eight bytes at a time.
+  while (end - s >= 8) {
+    unsigned char high = 0;
+    for (int k = 0; k < 8; ++k) high |= s[k];
+    if (high >= 0x80) break;
+    for (int k = 0; k < 8; ++k) wide[k] = s[k];
+    s += 8;
+    wide += 8;
+  }
   while (*s != 0) {
+    if (*s < 0x80) {
+      *wide++ = static_cast<wchar_t>(*s++);
+      continue;
+    }
     char32_t c;
     int length = DecodeOne(s, &c);
     if (length == 0) {
