@@ -1,5 +1,6 @@
 #include "standin/utf8.h"
 
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 
@@ -39,9 +40,9 @@ void DecodeUtf8(const char* text, wchar_t* wide) {
   const unsigned char* end = s + length;
   // Runs of ASCII, as most text is, eight bytes at a time.
   while (end - s >= 8) {
-    unsigned char high = 0;
-    for (int k = 0; k < 8; ++k) high |= s[k];
-    if (high >= 0x80) break;
+    uint64_t eight;
+    std::memcpy(&eight, s, 8);
+    if ((eight & 0x8080808080808080u) != 0) break;
     for (int k = 0; k < 8; ++k) wide[k] = s[k];
     s += 8;
     wide += 8;
