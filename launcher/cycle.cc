@@ -35,6 +35,8 @@ FILE* CreateCommandStream() {
     Print(kCannotCreateStream);
     throw kStreamFailed;
   }
+  // Long scripts are copied in large writes.
+  std::setvbuf(stream, nullptr, _IOFBF, size_t{1} << 16);
   return stream;
 }
 
