@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -68,13 +69,21 @@ char* EncodeUtf8(char* out, char32_t c) {
   return out;
 }
 
-/// Copies eight characters of `text` to `out` when all are ASCII, as they
-/// mostly are. Returns whether it did.
-bool CopyEightAscii(char* out, const wchar_t* text) {
+/// Characters CopyAsciiRun takes at once.
+constexpr size_t kAsciiRun = 8;
+
+/// Copies kAsciiRun characters of `text` to `out` when all are ASCII, as
+/// they mostly are. Returns whether it did. Working on copies of its own
+/// lets the compiler take them all at once.
+bool CopyAsciiRun(char* out, const wchar_t* text) {
+  uint32_t wide[kAsciiRun];
+  std::memcpy(wide, text, sizeof wide);
   uint32_t high = 0;
-  for (int k = 0; k < 8; ++k) high |= static_cast<uint32_t>(text[k]);
+  for (uint32_t c : wide) high |= c;
   if (high >= 0x80) return false;
-  for (int k = 0; k < 8; ++k) out[k] = static_cast<char>(text[k]);
+  char bytes[kAsciiRun];
+  for (size_t k = 0; k < kAsciiRun; ++k) bytes[k] = static_cast<char>(wide[k]);
+  std::memcpy(out, bytes, sizeof bytes);
   return true;
 }
 
@@ -85,9 +94,9 @@ void AppendConverted(const wchar_t* text, size_t length, bool utf8) {
   size_t i = 0;
   if (utf8) {
     while (i < length) {
-      if (length - i >= 8 && CopyEightAscii(out, text + i)) {
-        out += 8;
-        i += 8;
+      if (length - i >= kAsciiRun && CopyAsciiRun(out, text + i)) {
+        out += kAsciiRun;
+        i += kAsciiRun;
       } else {
         out = EncodeUtf8(out, static_cast<char32_t>(text[i++]));
       }

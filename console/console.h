@@ -10,8 +10,6 @@
 #ifndef KVSOLVER_CONSOLE_CONSOLE_H_
 #define KVSOLVER_CONSOLE_CONSOLE_H_
 
-#include <cstdarg>
-
 /// Prints `format` and its arguments as swprintf would format them. A narrow
 /// %s argument is converted by the formatting itself, with the locale in force.
 void Print(const wchar_t* format, ...);

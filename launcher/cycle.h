@@ -5,10 +5,12 @@
 
 #include <cstdio>
 
+#include "command_input/line_reader.h"
+
 /// What the console dialogue keeps from one cycle to the next.
 struct DialogueState {
-  char answer[100];      ///< the first answer of the cycle
-  bool input_ended;      ///< end of input was met at the first prompt before
+  char answer[kPieceSize];  ///< the first answer of the cycle
+  bool input_ended;  ///< end of input was met at the first prompt before
 };
 
 /// Creates or empties the command stream file in the working directory.

@@ -105,12 +105,15 @@ void EnterOperation(Operation operation, const std::string& details) {
       "GetWcStringFromUTF8", "k_convert",            "k_solver",
       "k_endsolver",
   };
+  // Without a log or a rule there is nothing to record or count.
+  const Controls& controls = GetControls();
+  if (controls.log_path.empty() && controls.throw_rules.empty()) return;
   static int calls[std::size(kNames)];
   auto index = static_cast<size_t>(operation);
   const char* name = kNames[index];
   int count = ++calls[index];
   AppendToLog(name, details);
-  for (const ThrowRule& rule : GetControls().throw_rules) {
+  for (const ThrowRule& rule : controls.throw_rules) {
     if (rule.operation != name || (rule.nth != 0 && rule.nth != count))
       continue;
     int n;

@@ -38,12 +38,17 @@ void DecodeUtf8(const char* text, wchar_t* wide) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
   size_t length = std::strlen(text);
   const unsigned char* end = s + length;
-  // Runs of ASCII, as most text is, eight bytes at a time.
+  // Runs of ASCII, as most text is, eight bytes at a time, on copies of
+  // its own so that the compiler can do the eight at once.
   while (end - s >= 8) {
     uint64_t eight;
-    std::memcpy(&eight, s, 8);
+    std::memcpy(&eight, s, sizeof eight);
     if ((eight & 0x8080808080808080u) != 0) break;
-    for (int k = 0; k < 8; ++k) wide[k] = s[k];
+    unsigned char bytes[8];
+    std::memcpy(bytes, s, sizeof bytes);
+    wchar_t chars[8];
+    for (int k = 0; k < 8; ++k) chars[k] = static_cast<wchar_t>(bytes[k]);
+    std::memcpy(wide, chars, sizeof chars);
     s += 8;
     wide += 8;
   }
