@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "console/utf8.h"
+
 namespace {
 
 constexpr int kOddByte = -2;  ///< a lone byte at the end of a UTF-16 file
@@ -63,30 +65,10 @@ bool ReadUtf16Char(LineSource* source, char32_t* c) {
 }
 
 /// Puts the UTF-8 bytes of `c` into the source's pending bytes.
-void EncodeUtf8(LineSource* source, char32_t c) {
-  unsigned char* out = source->pending;
-  int n;
-  if (c < 0x80) {
-    out[0] = static_cast<unsigned char>(c);
-    n = 1;
-  } else if (c < 0x800) {
-    out[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
-    out[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    n = 2;
-  } else if (c < 0x10000) {
-    out[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
-    out[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    n = 3;
-  } else {
-    out[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
-    out[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-    out[2] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-    out[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    n = 4;
-  }
+void EncodePending(LineSource* source, char32_t c) {
+  char* start = reinterpret_cast<char*>(source->pending);
   source->pending_begin = 0;
-  source->pending_end = n;
+  source->pending_end = static_cast<int>(EncodeUtf8(start, c) - start);
 }
 
 /// The next byte of the source's text, or EOF.
@@ -95,7 +77,7 @@ int ReadByte(LineSource* source) {
   if (source->pending_begin == source->pending_end) {
     char32_t c;
     if (!ReadUtf16Char(source, &c)) return EOF;
-    EncodeUtf8(source, c);
+    EncodePending(source, c);
   }
   return source->pending[source->pending_begin++];
 }

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "console/utf8.h"
+
 namespace {
 
 /// Longest text one message may format to; a format that still fails at
@@ -44,29 +46,6 @@ void WriteOut(const char* bytes, size_t length) {
     if (n <= 0) return;
     done += static_cast<size_t>(n);
   }
-}
-
-/// Writes `c` at `out` as UTF-8, as the UTF-8 locales' conversion gives
-/// it; a value no UTF-8 text can hold is shown as '?'. Returns the end.
-char* EncodeUtf8(char* out, char32_t c) {
-  if (c < 0x80) {
-    *out++ = static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out++ = static_cast<char>(0xC0 | (c >> 6));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-    *out++ = static_cast<char>(0xE0 | (c >> 12));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c >= 0x10000 && c <= 0x10FFFF) {
-    *out++ = static_cast<char>(0xF0 | (c >> 18));
-    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out++ = '?';
-  }
-  return out;
 }
 
 /// Characters CopyAsciiRun takes at once.
