@@ -1,50 +1,63 @@
 // ReadFromConsol: the console dialogue's writer.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
-#include "command_input/line_reader.h"
 #include "command_input/writers.h"
 #include "console/console.h"
 #include "console/messages.h"
 
 namespace {
 
-/// Shows `prompt` and reads one answer piece from standard input.
-size_t Ask(const wchar_t* prompt, char* answer) {
+/// Shows `prompt` and reads one whole answer from standard input into
+/// `answer`: up to and including its line end, or to the end of input.
+/// Standard input is read a byte at a time and never past the line end, so
+/// the next prompt, or whatever reads the input after the launcher, gets
+/// the next line.
+void Ask(const wchar_t* prompt, std::string* answer) {
   Print(prompt);
   FlushConsole();
-  LineSource console;
-  InitLineSource(&console, stdin, FileCodePlain, false);
-  return ReadPiece(&console, answer, kPieceSize);
+  answer->clear();
+  char c;
+  for (;;) {
+    ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    answer->push_back(c);
+    if (c == '\n') return;
+  }
 }
 
-/// Whether an answer piece ends the dialogue: it begins with one of `words`.
-bool EndsDialogue(const char* answer, size_t length,
+/// Whether an answer ends the dialogue: it begins with one of `words`.
+bool EndsDialogue(const std::string& answer,
                   std::initializer_list<const char*> words) {
   for (const char* word : words)
-    if (BeginsWithWord(answer, length, word)) return true;
+    if (answer.compare(0, 4, word) == 0) return true;
   return false;
 }
 
 }  // namespace
 
-int ReadFromConsol(FILE* stream, char* answer, char* mode) {
+int ReadFromConsol(FILE* stream, std::string* answer, char* mode) {
   std::strcpy(mode, "sta");
-  answer[0] = '\0';
-  size_t length = Ask(kPromptCommandFile, answer);
-  if (EndsDialogue(answer, length, {"exit", "EXIT", "stop", "STOP"})) return 0;
-  if (!(length == 1 && answer[0] == '\n')) return 1;
+  Ask(kPromptCommandFile, answer);
+  if (EndsDialogue(*answer, {"exit", "EXIT", "stop", "STOP"})) return 0;
+  if (*answer != "\n") return 1;
 
-  char model[kPieceSize];
+  std::string model;
   do {
-    length = Ask(kPromptModelName, model);
+    Ask(kPromptModelName, &model);
     // End of input leaves no name to use: the dialogue ends.
-    if (length == 0) return 0;
+    if (model.empty()) return 0;
   } while (model[0] == '\n');
-  if (EndsDialogue(model, length, {"stop", "STOP"})) return 0;
+  if (EndsDialogue(model, {"stop", "STOP"})) return 0;
 
-  model[std::strcspn(model, "\n")] = '\0';
-  std::fputs(model, stream);
+  if (model.back() == '\n') model.pop_back();
+  std::fputs(model.c_str(), stream);
   std::fputs("\n0\n", stream);
   return 1;
 }

@@ -1,7 +1,7 @@
 #include "command_input/echo.h"
 
 #include <cstring>
-#include <vector>
+#include <cwchar>
 
 #include "console/console.h"
 #include "solverlib/kvslvcore.h"
@@ -11,6 +11,14 @@ namespace {
 /// Wide characters the library may be handed for a command line; a longer
 /// text gets a buffer of its own size.
 constexpr size_t kWideLineSize = 1024;
+
+/// `length` bytes of UTF-8 at `text`, up to a terminator, converted by the
+/// library into the echo's buffer.
+const wchar_t* Widen(LineEcho* echo, const char* text, size_t length) {
+  if (echo->wide.size() < length + 1) echo->wide.resize(length + 1);
+  GetWcStringFromUTF8(text, echo->wide.data());
+  return echo->wide.data();
+}
 
 }  // namespace
 
@@ -25,4 +33,28 @@ void EchoText(const wchar_t* format, const char* text) {
   }
   GetWcStringFromUTF8(text, wide);
   Print(format, wide);
+}
+
+void InitLineEcho(LineEcho* echo, const wchar_t* format) {
+  const wchar_t* conversion = std::wcsstr(format, L"%ls");
+  echo->format = format;
+  echo->head.assign(format, conversion);
+  echo->tail.assign(conversion + 3);
+  echo->cut = false;
+}
+
+void EchoChunk(LineEcho* echo, const Chunk& chunk) {
+  if (chunk.first) echo->cut = false;
+  if (chunk.first && chunk.last) {
+    // The usual case: the whole line in one message.
+    Print(echo->format, Widen(echo, chunk.bytes, chunk.length));
+    return;
+  }
+  if (chunk.first) Print(L"%ls", echo->head.c_str());
+  if (!echo->cut) {
+    // The conversion reads to the first NUL, which ends what is shown.
+    Print(L"%ls", Widen(echo, chunk.bytes, chunk.length));
+    echo->cut = std::memchr(chunk.bytes, '\0', chunk.length) != nullptr;
+  }
+  if (chunk.last) Print(L"%ls", echo->tail.c_str());
 }

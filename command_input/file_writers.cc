@@ -16,31 +16,48 @@ bool OpenCommandFile(const std::string& path, LineSource* source) {
   enFileCode code = FileCodePlain;
   FILE* file = OpenFileAsFileCode(&code, path.c_str());
   if (file == nullptr) return false;
-  InitLineSource(source, file, code, true);
+  InitLineSource(source, file, code);
   SkipMark(source);
   return true;
 }
 
-/// Whether a piece ends the command list.
-bool IsStopLine(const char* piece, size_t length) {
-  return BeginsWithWord(piece, length, "stop") ||
-         BeginsWithWord(piece, length, "STOP");
+/// Whether the line that `chunk` begins ends the command list.
+bool IsStopLine(const Chunk& chunk) {
+  return BeginsWithWord(chunk, "stop") || BeginsWithWord(chunk, "STOP");
 }
 
-/// Echoes every piece and copies it to the stream, leaving out "!" comment
-/// pieces, up to and including the stop line. A file without a stop line
-/// ends the list at its end.
+/// Echoes every line and copies it whole to the stream, leaving out "!"
+/// comment lines, up to and including the stop line. Each line is tested
+/// once, by its first bytes. A file without a stop line ends the list at
+/// its end.
 void CopyCommands(LineSource* source, FILE* stream) {
-  char piece[kPieceSize];
-  size_t length;
-  while ((length = ReadPiece(source, piece, sizeof piece)) > 0) {
-    EchoText(kEchoCommand, piece);
-    if (IsStopLine(piece, length)) {
-      std::fputs(piece, stream);
-      return;
+  LineEcho echo;
+  InitLineEcho(&echo, kEchoCommand);
+  bool stop = false;
+  bool copied = false;
+  Chunk chunk;
+  while (ReadChunk(source, &chunk)) {
+    if (chunk.first) {
+      stop = IsStopLine(chunk);
+      copied = stop || chunk.bytes[0] != '!';
     }
-    if (piece[0] != '!') std::fputs(piece, stream);
+    EchoChunk(&echo, chunk);
+    if (copied) std::fwrite(chunk.bytes, 1, chunk.length, stream);
+    if (chunk.last && stop) return;
   }
+}
+
+/// Reads the first line whole and returns the model name it holds: its
+/// text before the line end, up to its first NUL.
+std::string ReadModelName(LineSource* source) {
+  std::string line;
+  Chunk chunk;
+  while (ReadChunk(source, &chunk)) {
+    line.append(chunk.bytes, chunk.length);
+    if (chunk.last) break;
+  }
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  return line.substr(0, line.find('\0'));
 }
 
 /// Writes the stream's header: the model name and "1" for the command lines
@@ -66,15 +83,13 @@ int ReadFromKcf(FILE* stream, const char* base) {
     path = fallback;
   }
 
-  char first[kFirstLineSize];
-  ReadPiece(&source, first, sizeof first);
-  first[std::strcspn(first, "\n")] = '\0';
-  if (first[0] == '\0') {
+  std::string model = ReadModelName(&source);
+  if (model.empty()) {
     std::fclose(source.file);
     EchoText(kNoModelName, path.c_str());
     return 0;
   }
-  WriteHeader(stream, first);
+  WriteHeader(stream, model.c_str());
   CopyCommands(&source, stream);
   std::fclose(source.file);
   return 1;

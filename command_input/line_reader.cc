@@ -19,7 +19,6 @@ bool Refill(LineSource* source) {
 
 /// The next byte of the file as it stands, or EOF.
 int ReadRawByte(LineSource* source) {
-  if (!source->read_ahead) return getc_unlocked(source->file);
   if (source->block_begin == source->block_end && !Refill(source)) return EOF;
   return static_cast<unsigned char>(source->block[source->block_begin++]);
 }
@@ -82,38 +81,54 @@ int ReadByte(LineSource* source) {
   return source->pending[source->pending_begin++];
 }
 
-/// ReadPiece for a plain or UTF-8 file read ahead: the piece is found in
-/// the block and copied whole, rather than a byte at a time.
-size_t ReadBlockPiece(LineSource* source, char* piece, size_t size) {
-  size_t n = 0;
-  while (n + 1 < size) {
-    if (source->block_begin == source->block_end && !Refill(source)) break;
+/// Whether nothing of the file's text is left to read.
+bool AtEnd(LineSource* source) {
+  return source->pending_begin == source->pending_end && !source->has_saved_unit &&
+         source->block_begin == source->block_end && !Refill(source);
+}
+
+/// Appends to `chunk` (holding `*n` bytes) up to `room` bytes of a plain
+/// or UTF-8 file, found in the block and copied whole rather than a byte
+/// at a time. Returns whether a line end was among them.
+bool FillFromBlock(LineSource* source, char* chunk, size_t* n, size_t room) {
+  while (*n < room) {
+    if (source->block_begin == source->block_end && !Refill(source)) return false;
     const char* start = source->block + source->block_begin;
-    size_t available = std::min(size - 1 - n, source->block_end - source->block_begin);
+    size_t available = std::min(room - *n, source->block_end - source->block_begin);
     const void* line_end = std::memchr(start, '\n', available);
     size_t take = line_end != nullptr
                       ? static_cast<size_t>(static_cast<const char*>(line_end) - start) + 1
                       : available;
-    std::memcpy(piece + n, start, take);
-    n += take;
+    std::memcpy(chunk + *n, start, take);
+    *n += take;
     source->block_begin += take;
-    if (line_end != nullptr) break;
+    if (line_end != nullptr) return true;
   }
-  piece[n] = '\0';
-  return n;
+  return false;
+}
+
+/// The same for a UTF-16 file, decoded a character at a time.
+bool FillDecoded(LineSource* source, char* chunk, size_t* n, size_t room) {
+  while (*n < room) {
+    int c = ReadByte(source);
+    if (c == EOF) return false;
+    chunk[(*n)++] = static_cast<char>(c);
+    if (c == '\n') return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-void InitLineSource(LineSource* source, FILE* file, enFileCode code,
-                    bool read_ahead) {
+void InitLineSource(LineSource* source, FILE* file, enFileCode code) {
   source->file = file;
   source->code = code;
-  source->read_ahead = read_ahead;
   source->block_begin = source->block_end = 0;
   source->pending_begin = source->pending_end = 0;
   source->has_saved_unit = false;
   source->saved_unit = 0;
+  source->at_line_start = true;
+  source->carry_length = 0;
 }
 
 void SkipMark(LineSource* source) {
@@ -123,20 +138,30 @@ void SkipMark(LineSource* source) {
   for (int i = 0; i < mark_bytes; ++i) ReadRawByte(source);
 }
 
-size_t ReadPiece(LineSource* source, char* piece, size_t size) {
-  if (source->read_ahead && source->code != FileCodeUnicode)
-    return ReadBlockPiece(source, piece, size);
-  size_t n = 0;
-  while (n + 1 < size) {
-    int c = ReadByte(source);
-    if (c == EOF) break;
-    piece[n++] = static_cast<char>(c);
-    if (c == '\n') break;
+bool ReadChunk(LineSource* source, Chunk* chunk) {
+  char* bytes = source->chunk;
+  size_t n = source->carry_length;
+  std::memcpy(bytes, source->carry, n);
+  source->carry_length = 0;
+  bool line_end = source->code == FileCodeUnicode
+                      ? FillDecoded(source, bytes, &n, kChunkSize)
+                      : FillFromBlock(source, bytes, &n, kChunkSize);
+  if (n == 0) return false;
+  bool last = line_end || AtEnd(source);
+  if (!last) {
+    // The rest of the line follows: a character cut at the chunk's end
+    // goes to the next chunk whole.
+    size_t tail = IncompleteTail(bytes, n);
+    n -= tail;
+    std::memcpy(source->carry, bytes + n, tail);
+    source->carry_length = tail;
   }
-  piece[n] = '\0';
-  return n;
+  bytes[n] = '\0';
+  *chunk = {bytes, n, source->at_line_start, last};
+  source->at_line_start = last;
+  return true;
 }
 
-bool BeginsWithWord(const char* piece, size_t length, const char* word) {
-  return length >= 4 && std::memcmp(piece, word, 4) == 0;
+bool BeginsWithWord(const Chunk& chunk, const char* word) {
+  return chunk.length >= 4 && std::memcmp(chunk.bytes, word, 4) == 0;
 }

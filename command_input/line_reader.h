@@ -1,4 +1,6 @@
-// Reading command files and console answers in pieces of bounded size.
+// Reading a command file line by line. A line of any length is one line:
+// it is handed over in chunks of bounded size, so memory stays flat, and
+// a line that fits a chunk arrives in one.
 #ifndef KVSOLVER_COMMAND_INPUT_LINE_READER_H_
 #define KVSOLVER_COMMAND_INPUT_LINE_READER_H_
 
@@ -7,24 +9,25 @@
 
 #include "command_input/file_code.h"
 
-/// Bytes of a piece buffer, terminator included: a line or answer is read
-/// at most 99 bytes at a time, and a longer one arrives as several pieces.
-constexpr size_t kPieceSize = 100;
-/// Bytes of the buffer for an auto-command file's first line.
-constexpr size_t kFirstLineSize = 99;
-
 /// Bytes a command file is read ahead by.
 constexpr size_t kBlockSize = size_t{1} << 16;
+/// Most bytes of a line one chunk holds; a longer line comes in several.
+constexpr size_t kChunkSize = size_t{1} << 16;
 
-/// An open source of text and how its bytes become UTF-8: the bytes of a
+/// A piece of a line as read: its bytes (NULs and the line end included),
+/// followed by a terminator that is not counted.
+struct Chunk {
+  const char* bytes;
+  size_t length;
+  bool first;  ///< the chunk begins its line
+  bool last;   ///< the chunk ends its line: at a line end or the end of input
+};
+
+/// An open command file and how its bytes become UTF-8: the bytes of a
 /// plain or UTF-8 file pass unchanged; UTF-16LE is decoded as it is read.
 struct LineSource {
   FILE* file;
   enFileCode code;
-  /// Whether the source is read ahead in blocks: a command file is, the
-  /// console never is, so the rest of a long answer stays for the next
-  /// prompt.
-  bool read_ahead;
   char block[kBlockSize];
   size_t block_begin;
   size_t block_end;
@@ -33,21 +36,24 @@ struct LineSource {
   int pending_end;
   bool has_saved_unit;  ///< a UTF-16 unit (or an odd last byte) was read ahead
   int saved_unit;
+  bool at_line_start;  ///< the next chunk begins a line
+  char chunk[kChunkSize + 1];
+  char carry[4];  ///< the start of a character a full chunk left for the next
+  size_t carry_length;
 };
 
 /// Prepares `source` to read `file` according to `code`.
-void InitLineSource(LineSource* source, FILE* file, enFileCode code,
-                    bool read_ahead);
+void InitLineSource(LineSource* source, FILE* file, enFileCode code);
 
 /// Passes over the byte-order mark that `code` says the file starts with.
 void SkipMark(LineSource* source);
 
-/// Reads one piece into `piece`: at most `size` - 1 bytes, up to and
-/// including a line end, then a terminator. Returns the number of bytes
-/// read, 0 at end of input.
-size_t ReadPiece(LineSource* source, char* piece, size_t size);
+/// Reads the next chunk of the current line into `*chunk`. A chunk that
+/// does not end its line ends on a whole UTF-8 character. Returns false at
+/// end of input. The bytes stay valid until the next call.
+bool ReadChunk(LineSource* source, Chunk* chunk);
 
-/// Whether a piece of `length` bytes begins with the four bytes of `word`.
-bool BeginsWithWord(const char* piece, size_t length, const char* word);
+/// Whether the line that `chunk` begins starts with the four bytes of `word`.
+bool BeginsWithWord(const Chunk& chunk, const char* word);
 
 #endif  // KVSOLVER_COMMAND_INPUT_LINE_READER_H_

@@ -13,16 +13,17 @@
 #define KVSOLVER_COMMAND_INPUT_WRITERS_H_
 
 #include <cstdio>
+#include <string>
 
 /// The command stream's fixed name in the working directory.
 constexpr char kCommandStreamName[] = "z_z_z_z_.___";
 
 /// Asks on the console for an auto-command file or, after a bare ENTER, for
-/// a model name. Sets `mode` to "sta" and fills `answer` (kPieceSize bytes)
-/// with the first answer. A lone line end as the answer means the model
+/// a model name. Sets `mode` to "sta" and sets `answer` to the first
+/// answer, whole. A lone line end as the answer means the model
 /// name was written to `stream`; any other answer names an auto-command
 /// file for the caller to hand to ReadFromKcf, and nothing was written.
-int ReadFromConsol(FILE* stream, char* answer, char* mode);
+int ReadFromConsol(FILE* stream, std::string* answer, char* mode);
 
 /// Copies `base`.kcf, or `base`.acf when that can't be opened: its first
 /// line is the model name, the rest are commands.

@@ -78,7 +78,7 @@ class WritersTest : public ::testing::Test {
 };
 
 TEST_F(WritersTest, CommandFiles) {
-  const std::string x98(98, 'm'), c99(99, 'c');
+  const std::string m300(300, 'm'), c99(99, 'c');
   struct Case {
     const char* what;
     std::map<std::string, std::string> files;
@@ -113,26 +113,33 @@ TEST_F(WritersTest, CommandFiles) {
        "m",
        {1, "m\n1\nr\xC3\xA9\nstop\n",
         "KMD : m\n" + Echo("r\xC3\xA9\n") + Echo("stop\n")}},
-      {"a 98-byte first line leaves its line end to the commands",
-       {{"job.kcf", x98 + "\nstop\n"}}, "",
-       {1, x98 + "\n1\n\nstop\n", "KMD : " + x98 + "\n" + Echo("\n") + Echo("stop\n")}},
-      {"a long comment: only the first piece is a comment",
+      {"a 300-byte first line is the model name whole",
+       {{"job.kcf", m300 + "\nstop\n"}}, "",
+       {1, m300 + "\n1\nstop\n", "KMD : " + m300 + "\n" + Echo("stop\n")}},
+      {"a long comment is one comment, a stop word further in is text",
        {{"job.kss", "!" + c99.substr(1) + "stopx\nend\nstop\n"}}, "m",
-       {1, "m\n1\nstopx\n",
-        "KMD : m\n" + Echo("!" + c99.substr(1)) + Echo("stopx\n")}},
-      {"pieces of a long line join up in the stream",
+       {1, "m\n1\nend\nstop\n",
+        "KMD : m\n" + Echo("!" + c99.substr(1) + "stopx\n") + Echo("end\n") +
+            Echo("stop\n")}},
+      {"a long line is one line",
        {{"job.kss", c99 + "dd\nstop\n"}}, "m",
        {1, "m\n1\n" + c99 + "dd\nstop\n",
-        "KMD : m\n" + Echo(c99) + Echo("dd\n") + Echo("stop\n")}},
+        "KMD : m\n" + Echo(c99 + "dd\n") + Echo("stop\n")}},
       {"no stop line: the copy ends at the end of the file",
        {{"job.kss", "a\nb"}}, "m",
        {1, "m\n1\na\nb", "KMD : m\n" + Echo("a\n") + Echo("b")}},
       {"carriage returns stay without a converter",
        {{"job.kcf", "m\r\na\r\nstop\r\n"}}, "",
        {1, "m\r\n1\na\r\nstop\r\n", "KMD : m\r\n" + Echo("a\r\n") + Echo("stop\r\n")}},
-      {"a line is passed on up to its first NUL",
+      {"a NUL cuts the echo, never the line",
        {{"job.kss", std::string("ab\0cd\nstop\n", 11)}}, "m",
-       {1, "m\n1\nabstop\n", "KMD : m\n" + Echo("ab") + Echo("stop\n")}},
+       {1, std::string("m\n1\nab\0cd\nstop\n", 15), "KMD : m\n" + Echo("ab") + Echo("stop\n")}},
+      {"the model name ends at its first NUL",
+       {{"job.kcf", std::string("m\0x\nstop\n", 10)}}, "",
+       {1, "m\n1\nstop\n", "KMD : m\n" + Echo("stop\n")}},
+      {"a first line that begins with NUL names no model",
+       {{"job.kcf", std::string("\0m\nstop\n", 9)}}, "",
+       {0, "", " There is no KMD file name in job.kcf\n"}},
       {"invalid UTF-8 is echoed as U+FFFD and copied as read",
        {{"job.kss", "a\xFF\nstop\n"}}, "m",
        {1, "m\n1\na\xFF\nstop\n", "KMD : m\n" + Echo("a\xEF\xBF\xBD\n") + Echo("stop\n")}},
@@ -187,7 +194,8 @@ TEST_F(WritersTest, ConsoleDialogue) {
       {"Exit\n", 1, "Exit\n", "", kPromptFile},
       {"job\n", 1, "job\n", "", kPromptFile},
       {"", 1, "", "", kPromptFile},
-      {x99 + "yy\n", 1, x99, "", kPromptFile},
+      {x99 + "yy\n", 1, x99 + "yy\n", "", kPromptFile},
+      {"\n" + x99 + "yy\n", 1, "\n", x99 + "yy\n0\n", kPromptFile + kPromptModel},
       {"\nm.kmd\n", 1, "\n", "m.kmd\n0\n", kPromptFile + kPromptModel},
       {"\n\n\nm\n", 1, "\n", "m\n0\n",
        kPromptFile + kPromptModel + kPromptModel + kPromptModel},
@@ -202,24 +210,58 @@ TEST_F(WritersTest, ConsoleDialogue) {
   for (const Case& c : cases) {
     WriteFile("input", c.input);
     ASSERT_NE(std::freopen("input", "r", stdin), nullptr);
-    char answer[100] = "junk";
+    std::string answer = "junk";
     char mode[4] = "";
-    Outcome got = Run([&](FILE* s) { return ReadFromConsol(s, answer, mode); });
+    Outcome got = Run([&](FILE* s) { return ReadFromConsol(s, &answer, mode); });
     EXPECT_EQ(got, (Outcome{c.result, c.stream, c.console}))
         << testing::PrintToString(c.input);
-    EXPECT_EQ(std::string(answer), c.answer) << testing::PrintToString(c.input);
+    EXPECT_EQ(answer, c.answer) << testing::PrintToString(c.input);
     EXPECT_STREQ(mode, "sta");
   }
 }
 
-TEST_F(WritersTest, TheRestOfALongAnswerIsReadByTheNextPrompt) {
-  WriteFile("input", std::string(99, 'x') + "yy\n");
+TEST_F(WritersTest, ALongAnswerIsReadWholeAndTheNextPromptReadsTheNextLine) {
+  const std::string x150(150, 'x');
+  WriteFile("input", x150 + "\n\n" + x150 + "\nnext\nrest\n");
   ASSERT_NE(std::freopen("input", "r", stdin), nullptr);
-  char answer[100];
+  std::string answers[3];
   char mode[4];
-  Run([&](FILE* s) { return ReadFromConsol(s, answer, mode); });
-  Run([&](FILE* s) { return ReadFromConsol(s, answer, mode); });
-  EXPECT_STREQ(answer, "yy\n");
+  std::string streams;
+  for (std::string& answer : answers)
+    streams += Run([&](FILE* s) { return ReadFromConsol(s, &answer, mode); }).stream;
+  EXPECT_EQ(answers[0], x150 + "\n");
+  EXPECT_EQ(answers[1], "\n");
+  EXPECT_EQ(answers[2], "next\n");
+  EXPECT_EQ(streams, x150 + "\n0\n");
+  std::string rest(16, '\0');
+  rest.resize(fread(rest.data(), 1, rest.size(), stdin));
+  EXPECT_EQ(rest, "rest\n") << "standard input is read no further than the line end";
+}
+
+TEST_F(WritersTest, LinesAroundTheOldPieceSize) {
+  // Lines of 98 to 150 bytes whose byte 100 begins "stop" or "!": each is
+  // one line, copied whole, and the list goes on after it.
+  for (size_t length : {98, 99, 100, 150}) {
+    for (const char* word : {"stop here", "!value"}) {
+      std::string line = (std::string(99, 'c') + word + std::string(100, 'd')).substr(0, length);
+      WriteFile("job.kss", line + "\nSOLVE\nstop\n");
+      EXPECT_EQ(Kss("m", "job"),
+                (Outcome{1, "m\n1\n" + line + "\nSOLVE\nstop\n",
+                         "KMD : m\n" + Echo(line + "\n") + Echo("SOLVE\n") + Echo("stop\n")}))
+          << length << " " << word;
+    }
+  }
+}
+
+TEST_F(WritersTest, AFiveMegabyteLineIsOneEchoAndOneStreamLine) {
+  std::string line;
+  for (int i = 0; line.size() < 5'000'000; ++i) line += "SET \xE2\x82\xAC" + std::to_string(i) + " ";
+  WriteFile("job.kss", line + "\nstop\n");
+  Outcome got = Kss("m", "job");
+  EXPECT_EQ(got.result, 1);
+  EXPECT_TRUE(got.stream == "m\n1\n" + line + "\nstop\n") << "the stream holds the line whole";
+  EXPECT_TRUE(got.console == "KMD : m\n" + Echo(line + "\n") + Echo("stop\n"))
+      << "one echo, every character intact";
 }
 
 TEST_F(WritersTest, TheRealConverterRunsOnTheCommandFile) {

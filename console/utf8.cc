@@ -20,3 +20,13 @@ char* EncodeUtf8(char* out, char32_t c) {
   }
   return out;
 }
+
+size_t IncompleteTail(const char* text, size_t length) {
+  for (size_t back = 1; back <= 3 && back <= length; ++back) {
+    auto byte = static_cast<unsigned char>(text[length - back]);
+    if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further
+    size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return needed > back ? back : 0;
+  }
+  return 0;
+}

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,22 +21,20 @@ namespace {
 
 /// What the stream must hold after its header for a file whose text (its
 /// bytes after any UTF-8 mark) is `text`, read from offset `from` on: each
-/// piece of at most 99 bytes up to a line end, cut at its first NUL, "!"
-/// pieces left out, up to and including the first stop piece.
+/// line whole, up to and including its line end, NULs and all, "!" lines
+/// left out, up to and including the first line that begins with "stop"
+/// or "STOP".
 std::string ExpectedCommands(const std::string& text, size_t from) {
   std::string expected;
   size_t at = from;
   while (at < text.size()) {
-    size_t end = std::min(text.size(), at + 99);
     size_t line_end = text.find('\n', at);
-    if (line_end != std::string::npos && line_end < end) end = line_end + 1;
-    std::string piece = text.substr(at, end - at);
+    size_t end = line_end == std::string::npos ? text.size() : line_end + 1;
+    std::string line = text.substr(at, end - at);
     at = end;
-    std::string passed_on = piece.substr(0, piece.find('\0'));
-    bool stop = piece.size() >= 4 && (piece.compare(0, 4, "stop") == 0 ||
-                                      piece.compare(0, 4, "STOP") == 0);
-    if (stop) return expected + passed_on;
-    if (piece[0] != '!') expected += passed_on;
+    bool stop = line.compare(0, 4, "stop") == 0 || line.compare(0, 4, "STOP") == 0;
+    if (stop) return expected + line;
+    if (line[0] != '!') expected += line;
   }
   return expected;
 }
@@ -117,9 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string kcf = Stream(&result, [](FILE* s) { return ReadFromKcf(s, base.c_str()); });
   if (utf16) return 0;
-  size_t first_end = std::min(text.size(), size_t{98});
   size_t line_end = text.find('\n');
-  if (line_end != std::string::npos && line_end < first_end) first_end = line_end + 1;
+  size_t first_end = line_end == std::string::npos ? text.size() : line_end + 1;
   std::string first = text.substr(0, first_end);
   std::string model = first.substr(0, first.find_first_of(std::string("\n\0", 2)));
   if (model.empty()) {

@@ -4,16 +4,16 @@
 #define KVSOLVER_LAUNCHER_CYCLE_H_
 
 #include <cstdio>
-
-#include "command_input/line_reader.h"
+#include <string>
 
 /// What the console dialogue keeps from one cycle to the next.
 struct DialogueState {
-  char answer[kPieceSize];  ///< the first answer of the cycle
+  std::string answer;  ///< the first answer of the cycle
   bool input_ended;  ///< end of input was met at the first prompt before
 };
 
-/// Creates or empties the command stream file in the working directory.
+/// Creates or empties the command stream file in the working directory:
+/// a regular file of this name, never what a symbolic link points at.
 FILE* CreateCommandStream();
 
 /// Fills the stream from the source the arguments choose: the console

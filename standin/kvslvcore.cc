@@ -9,7 +9,9 @@
 #include <langinfo.h>
 #include <sys/stat.h>
 #include <string>
+#include <vector>
 
+#include "command_input/line_reader.h"
 #include "solverlib/kvslvcore.h"
 #include "standin/controls.h"
 #include "standin/utf8.h"
@@ -22,23 +24,52 @@ constexpr char kStreamName[] = "z_z_z_z_.___";
 std::string saved_ctype;
 bool ctype_saved = false;
 
-bool IsStop(const std::string& line) {
-  return line.compare(0, 4, "stop") == 0 || line.compare(0, 4, "STOP") == 0;
+/// The command stream open for reading, a line at a time in chunks of
+/// bounded size, so that a stream with lines of any length takes little
+/// memory.
+struct Stream {
+  FILE* file = nullptr;
+  LineSource lines;
+  ~Stream() {
+    if (file != nullptr) std::fclose(file);
+  }
+};
+
+/// Reads the rest of the current line whole into `line`, without its line
+/// end. Returns false at end of input.
+bool ReadWholeLine(Stream* stream, std::string* line) {
+  line->clear();
+  Chunk chunk;
+  bool read = false;
+  while (ReadChunk(&stream->lines, &chunk)) {
+    read = true;
+    line->append(chunk.bytes, chunk.length);
+    if (chunk.last) break;
+  }
+  if (!line->empty() && line->back() == '\n') line->pop_back();
+  return read;
 }
 
 /// Opens the command stream in the working directory and reads its model
-/// name and flag line; the commands follow. Lines are read one at a time,
-/// so a stream of any length takes little memory.
-bool OpenStream(std::ifstream* in, std::string* model) {
-  in->open(kStreamName, std::ios::binary);
+/// name and flag line; the commands follow.
+bool OpenStream(Stream* stream, std::string* model) {
+  stream->file = std::fopen(kStreamName, "rb");
+  if (stream->file == nullptr) return false;
+  InitLineSource(&stream->lines, stream->file, FileCodePlain);
   std::string flag;
-  return static_cast<bool>(*in) && std::getline(*in, *model) &&
-         std::getline(*in, flag);
+  return ReadWholeLine(stream, model) && ReadWholeLine(stream, &flag);
 }
 
-/// Reads the next command before the stop line into `command`.
-bool NextCommand(std::ifstream* in, std::string* command) {
-  return std::getline(*in, *command) && !IsStop(*command);
+/// Calls `each(chunk)` for every chunk of every command before the stop
+/// line.
+template <typename Each>
+void ForEachCommandChunk(Stream* stream, Each each) {
+  Chunk chunk;
+  while (ReadChunk(&stream->lines, &chunk)) {
+    if (chunk.first && (BeginsWithWord(chunk, "stop") || BeginsWithWord(chunk, "STOP")))
+      return;
+    each(chunk);
+  }
 }
 
 [[maybe_unused]] void CopyStreamTo(const std::string& path) {
@@ -109,7 +140,7 @@ int k_convert() {
   if (!copy.empty()) CopyStreamTo(copy);
   if (std::optional<int> result = ControlledConvertResult()) return *result;
 
-  std::ifstream in;
+  Stream in;
   std::string model;
   if (!OpenStream(&in, &model)) {
     if (!Quiet())
@@ -124,7 +155,7 @@ int k_convert() {
     return 1;
   }
   size_t commands = 0;
-  for (std::string command; NextCommand(&in, &command);) ++commands;
+  ForEachCommandChunk(&in, [&](const Chunk& chunk) { commands += chunk.first; });
   if (!Quiet())
     std::fwprintf(stdout, L" KV stand-in: model %ls, %zu commands\n",
                   Utf8ToWide(model).c_str(), commands);
@@ -136,12 +167,26 @@ int k_convert() {
 void k_solver(int first, int* second) {
   EnterOperation(Operation::kSolver,
                  std::to_string(first) + " " + std::to_string(*second));
-  std::ifstream in;
+  Stream in;
   std::string model;
   if (!OpenStream(&in, &model) || Quiet()) return;
-  for (std::string command; NextCommand(&in, &command);)
-    std::fwprintf(stdout, L" KV stand-in: solving %ls\n",
-                  Utf8ToWide(command).c_str());
+  // Each command is shown as one line, its text up to its first NUL.
+  std::vector<wchar_t> wide(kChunkSize + 1);
+  bool cut = false;
+  ForEachCommandChunk(&in, [&](const Chunk& chunk) {
+    if (chunk.first) {
+      std::fwprintf(stdout, L" KV stand-in: solving ");
+      cut = false;
+    }
+    if (!cut) {
+      std::string text(chunk.bytes, chunk.length);
+      if (chunk.last && !text.empty() && text.back() == '\n') text.pop_back();
+      DecodeUtf8(text.c_str(), wide.data());
+      std::fwprintf(stdout, L"%ls", wide.data());
+      cut = text.find('\0') != std::string::npos;
+    }
+    if (chunk.last) std::fwprintf(stdout, L"\n");
+  });
 }
 #endif
 
