@@ -1,21 +1,26 @@
 #include "command_input/file_code.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "command_input/converter.h"
 
 namespace {
 
-/// Opens `path` for reading if it is a regular file: a directory or a device
-/// can't be a command file.
+/// Opens `path` for reading as bytes if it is a regular file. A directory,
+/// a device or a FIFO can't be a command file, and opening one never
+/// waits: a FIFO without a writer is refused at once, unread.
 FILE* OpenRegularFile(const char* path) {
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return nullptr;
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(file);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+    close(fd);
     return nullptr;
   }
+  FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) close(fd);
   return file;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/test_dir.h"
@@ -82,10 +83,13 @@ TEST_F(FileCodeTest, FindsTheMark) {
 
 TEST_F(FileCodeTest, WhatCannotBeOpened) {
   fs::create_directory("dir.kcf");
+  ASSERT_EQ(mkfifo("fifo.kcf", 0600), 0);
+  fs::create_symlink("/dev/zero", "device.kcf");
   WriteFile("locked.kcf", "m\n");
   fs::permissions("locked.kcf", fs::perms::none);
   InstallLoggingConverter();
-  for (const char* path : {"missing.kcf", "dir.kcf", "locked.kcf"}) {
+  // A FIFO without a writer would block an open that waits for one.
+  for (const char* path : {"missing.kcf", "dir.kcf", "fifo.kcf", "device.kcf", "locked.kcf"}) {
     if (std::string(path) == "locked.kcf" && geteuid() == 0) continue;
     EXPECT_EQ(Open(path, FileCodeUtf8), std::make_pair(2, std::string("no stream")))
         << path;
@@ -104,7 +108,7 @@ TEST_F(FileCodeTest, ConverterGetsThePathAsOneArgument) {
   for (const std::string& name : names) {
     WriteFile(name, "model\n");
     EXPECT_EQ(Open(name).second, "model\n") << name;
-    expected += "[--][" + name + "]\n";
+    expected += "[-F][--][" + name + "]\n";
   }
   EXPECT_EQ(ConverterLog(), expected);
   EXPECT_FALSE(fs::exists("pwned")) << "nothing but the converter ran";
@@ -125,6 +129,13 @@ TEST_F(FileCodeTest, TheRealConverterRewritesInPlace) {
     EXPECT_EQ(Open(name).second, "model\nstop\n") << name;
     EXPECT_EQ(ReadFile(name), "model\nstop\n") << name;
   }
+  // A symbolic link is converted like the file it names, and stays a link.
+  fs::create_directory("templates");
+  WriteFile("templates/case.kcf", "model\r\nstop\r\n");
+  fs::create_symlink("templates/case.kcf", "linked.kcf");
+  EXPECT_EQ(Open("linked.kcf").second, "model\nstop\n");
+  EXPECT_EQ(ReadFile("templates/case.kcf"), "model\nstop\n");
+  EXPECT_TRUE(fs::is_symlink("linked.kcf"));
   // A UTF-16 file with its mark becomes UTF-8 without one.
   WriteFile("wide.kcf", std::string("\xFF\xFEm\0\r\0\n\0", 8));
   EXPECT_EQ(Open("wide.kcf"), std::make_pair(0, std::string("m\n")));

@@ -1,5 +1,9 @@
 #include "launcher/cycle.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 
@@ -10,13 +14,32 @@
 
 namespace {
 
+/// Opens the command stream for writing and empties it. A symbolic link in
+/// its place is never followed, whether it points at a file of the user's
+/// or nowhere, and a FIFO or device there is never waited on: only a
+/// regular file is the stream. Returns nullptr when that can't be had.
+FILE* OpenCommandStream() {
+  int fd = open(kCommandStreamName,
+                O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0 ||
+      fcntl(fd, F_SETFL, 0) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  FILE* stream = fdopen(fd, "w");
+  if (stream == nullptr) close(fd);
+  return stream;
+}
+
 /// The console dialogue: an auto-command file named at the first prompt,
 /// or a model name after a bare ENTER.
 void ReadFromDialogue(FILE* stream, char* mode, DialogueState* dialogue) {
-  char* answer = dialogue->answer;
-  if (!ReadFromConsol(stream, answer, mode)) throw kRunEnded;
-  if (std::strcmp(answer, "\n") == 0) return;
-  if (answer[0] == '\0') {
+  std::string& answer = dialogue->answer;
+  if (!ReadFromConsol(stream, &answer, mode)) throw kRunEnded;
+  if (answer == "\n") return;
+  if (answer.empty()) {
     // End of input gives an empty base name once; met again, it ends the
     // dialogue rather than running the same file over and over.
     if (dialogue->input_ended) throw kRunEnded;
@@ -30,7 +53,7 @@ void ReadFromDialogue(FILE* stream, char* mode, DialogueState* dialogue) {
 }  // namespace
 
 FILE* CreateCommandStream() {
-  FILE* stream = std::fopen(kCommandStreamName, "w");
+  FILE* stream = OpenCommandStream();
   if (stream == nullptr) {
     Print(kCannotCreateStream);
     throw kStreamFailed;

@@ -13,10 +13,12 @@
 #include "launcher/logo.h"
 #include "launcher/return_values.h"
 #include "launcher/stages.h"
+#include "launcher/standard_descriptors.h"
 #include "console/console.h"
 #include "solverlib/kvslvcore.h"
 
 int main(int argc, char** argv) {
+  OpenClosedStandardDescriptors();
   void* library = OpenSolverLibrary();
   if (library == nullptr) return kNoSolverLibrary;
 
