@@ -95,23 +95,30 @@ void AppendConverted(const wchar_t* text, size_t length, bool utf8) {
   pending_length = static_cast<size_t>(out - pending.data());
 }
 
-/// Appends narrow `text` converted as "%s" does, with the locale in force.
-/// Returns false when it is not valid there.
-bool AppendNarrow(const char* text, bool utf8) {
+/// Appends narrow `text` converted with the locale in force, as "%s"
+/// does, except that a byte the locale can't read is shown as '?' rather
+/// than the whole text being lost.
+void AppendNarrow(const char* text, bool utf8) {
   std::mbstate_t state{};
-  wchar_t wide[256];
-  while (text != nullptr) {
-    size_t n = std::mbsrtowcs(wide, &text, 256, &state);
-    if (n == static_cast<size_t>(-1)) return false;
-    AppendConverted(wide, n, utf8);
+  size_t left = std::strlen(text);
+  while (left > 0) {
+    wchar_t c;
+    size_t n = std::mbrtowc(&c, text, left, &state);
+    if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
+      c = L'?';
+      n = 1;
+      state = std::mbstate_t{};
+    }
+    AppendConverted(&c, 1, utf8);
+    text += n;
+    left -= n;
   }
-  return true;
 }
 
 /// Appends the message the launcher's own conversions (%ls, %Nls, %s, %d
 /// and %%) make of `format`: the same text swprintf gives, without its
 /// cost on every echoed line. Returns false, part of it appended, for any
-/// other conversion or a %s argument the locale can't convert.
+/// other conversion.
 bool AppendFormat(const wchar_t* format, va_list args, bool utf8) {
   const wchar_t* literal = format;
   for (const wchar_t* p = std::wcschr(format, L'%'); p != nullptr;
@@ -128,7 +135,7 @@ bool AppendFormat(const wchar_t* format, va_list args, bool utf8) {
       AppendConverted(text, length, utf8);
       ++p;
     } else if (width == 0 && *p == L's') {
-      if (!AppendNarrow(va_arg(args, const char*), utf8)) return false;
+      AppendNarrow(va_arg(args, const char*), utf8);
     } else if (width == 0 && *p == L'd') {
       wchar_t number[16];
       int n = swprintf(number, 16, L"%d", va_arg(args, int));
