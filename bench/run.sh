@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
-# Times kvsolver on a 1,000,000-line and a 10-line solver script against awk
-# doing the same work (echo each line as "COMMAND : ...", drop "!" lines,
-# copy the rest to a file), with standard output to /dev/null and no
-# converter on PATH. Prints the best of several runs, lines per second and
-# peak resident memory.
+# Times kvsolver on a 1,000,000-line, a 10-line and a one-line solver script
+# whose line is 200 MB, against awk doing the same work (echo each line as
+# "COMMAND : ...", drop "!" lines, copy the rest to a file), with standard
+# output to /dev/null and no converter on PATH. Prints the best of several
+# runs, lines per second and peak resident memory.
 #
-#   bench/run.sh [path/to/kvsolver] [runs]
+#   bench/run.sh [path/to/kvsolver] [runs] [path/to/baseline/kvsolver]
 #
-# The stand-in library's own stages are told to do nothing
+# With a baseline launcher (another build, say of an earlier commit), it is
+# timed on the same scripts, on the same stand-in library, and the ratio
+# printed. The stand-in library's own stages are told to do nothing
 # (KVS_STANDIN_QUIET=1, KVS_STANDIN_CONVERT_RESULT=0), so the figures are
 # the launcher's: reading the script, echoing it and writing the command
-# stream. Needs GNU time (Debian package "time").
+# stream. Every run must end with exit status 0, or the benchmark stops.
+# Needs GNU time (Debian package "time").
 set -euo pipefail
 
 kvsolver=$(realpath "${1:-build/bin/kvsolver}")
 runs=${2:-5}
+baseline=${3:+$(realpath "$3")}
+library=$(dirname "$(dirname "$kvsolver")")/lib
 gnu_time=/usr/bin/time
 [ -x "$gnu_time" ] || { echo "bench: needs GNU time: apt-get install time" >&2; exit 1; }
 
@@ -34,12 +39,22 @@ make_script() {  # lines, file
 }
 make_script 1000000 big.kss
 make_script 10 small.kss
+# One command line of 200 MB, then the stop line.
+awk 'BEGIN { s = "SET LOADS"; while (length(s) < 1000) s = s " 1.25"; printf "%s", "SET"
+             for (i = 0; i < 200000; i++) printf "%s", s; print ""; print "stop" }' > wide.kss
 
 # best_of COMMAND...: prints "seconds peak-KiB", the run with the least time.
+# A run that does not end with exit status 0 stops the benchmark.
 best_of() {
-  local best="" line
+  local best="" line status
   for _ in $(seq "$runs"); do
-    line=$("$gnu_time" -f "%e %M" "$@" 2>&1 >/dev/null | tail -n 1)
+    line=$("$gnu_time" -f "%e %M %x" "$@" 2>&1 >/dev/null | tail -n 1)
+    status=${line##* }
+    line=${line% *}
+    if [ "$status" != 0 ]; then
+      echo "bench: '$*' ended with exit status $status" >&2
+      exit 1
+    fi
     if [ -z "$best" ] || awk -v a="${line%% *}" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then
       best=$line
     fi
@@ -47,9 +62,9 @@ best_of() {
   echo "$best"
 }
 
-run_kvsolver() {  # base
-  best_of env PATH="$scratch/no-converter" KVS_STANDIN_QUIET=1 \
-    KVS_STANDIN_CONVERT_RESULT=0 "$kvsolver" model.kmd "$1"
+run_launcher() {  # launcher base
+  best_of env PATH="$scratch/no-converter" LD_LIBRARY_PATH="$library" KVS_STANDIN_QUIET=1 \
+    KVS_STANDIN_CONVERT_RESULT=0 "$1" model.kmd "$2"
 }
 run_awk() {  # base
   best_of awk '{ print "COMMAND : " $0 "\n" } !/^!/ { print > "awk-stream" }' "$1.kss"
@@ -59,21 +74,33 @@ report() {  # name lines "seconds kib"
   local seconds=${3%% *} kib=${3##* }
   awk -v name="$1" -v n="$2" -v s="$seconds" -v k="$kib" 'BEGIN {
     rate = s > 0 ? sprintf("%.0f", n / s) : "-"
-    printf "%-22s %10d %9.3f %12s %10d\n", name, n, s, rate, k
+    printf "%-26s %10d %9.3f %12s %10d\n", name, n, s, rate, k
   }'
 }
 
-big_kv=$(run_kvsolver big)
-small_kv=$(run_kvsolver small)
+big_kv=$(run_launcher "$kvsolver" big)
+small_kv=$(run_launcher "$kvsolver" small)
+wide_kv=$(run_launcher "$kvsolver" wide)
 big_awk=$(run_awk big)
 small_awk=$(run_awk small)
 
-printf "%-22s %10s %9s %12s %10s\n" "run" "lines" "seconds" "lines/s" "peak KiB"
+printf "%-26s %10s %9s %12s %10s\n" "run" "lines" "seconds" "lines/s" "peak KiB"
 report "kvsolver 1M lines" 1000000 "$big_kv"
 report "kvsolver 10 lines" 10 "$small_kv"
+report "kvsolver one 200 MB line" 2 "$wide_kv"
 report "awk 1M lines" 1000000 "$big_awk"
 report "awk 10 lines" 10 "$small_awk"
-awk -v kv="${big_kv%% *}" -v a="${big_awk%% *}" -v m1="${big_kv##* }" -v m0="${small_kv##* }" 'BEGIN {
+if [ -n "$baseline" ]; then
+  big_base=$(run_launcher "$baseline" big)
+  small_base=$(run_launcher "$baseline" small)
+  report "baseline 1M lines" 1000000 "$big_base"
+  report "baseline 10 lines" 10 "$small_base"
+fi
+awk -v kv="${big_kv%% *}" -v a="${big_awk%% *}" -v m1="${big_kv##* }" -v m0="${small_kv##* }" \
+    -v mw="${wide_kv##* }" -v base="${big_base:-}" 'BEGIN {
   printf "kvsolver/awk time at 1M lines: %.2f\n", (a > 0 ? kv / a : 0)
-  printf "kvsolver peak memory, 1M lines minus 10 lines: %d KiB\n", m1 - m0
+  printf "kvsolver peak memory minus the 10-line run: 1M lines %d KiB, 200 MB line %d KiB\n",
+         m1 - m0, mw - m0
+  split(base, b, " ")
+  if (base != "") printf "kvsolver/baseline time at 1M lines: %.2f\n", (b[1] > 0 ? kv / b[1] : 0)
 }'

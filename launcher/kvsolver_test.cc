@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -69,6 +74,7 @@ struct Outcome {
   int status;
   std::string out;
   std::string raw_out;
+  std::string err;
   std::string log;
 };
 
@@ -84,7 +90,7 @@ class KvsolverTest : public ::testing::Test {
   /// Runs bin/kvsolver in the work directory with `args`, `input` on its
   /// standard input and `env` added to a clean environment.
   Outcome Kvsolver(const std::vector<std::string>& args, const std::string& input = "",
-               const Env& env = {}) {
+               const Env& env = {}, int closed_fd = -1) {
     fs::path in = dir_.path() / "stdin", out = dir_.path() / "stdout",
              err = dir_.path() / "stderr", log = dir_.path() / "calls.log";
     WriteFile(in, input);
@@ -98,14 +104,17 @@ class KvsolverTest : public ::testing::Test {
       Redirect(in, O_RDONLY, 0);
       Redirect(out, O_WRONLY | O_CREAT | O_TRUNC, 1);
       Redirect(err, O_WRONLY | O_CREAT | O_TRUNC, 2);
-      std::vector<std::string> argv_strings = {KVSOLVER_BIN};
+      if (closed_fd >= 0) close(closed_fd);
+      // A launcher that waits for ever is ended, and the test fails.
+      alarm(60);
+      std::vector<std::string> argv_strings = {binary_};
       argv_strings.insert(argv_strings.end(), args.begin(), args.end());
       std::vector<char*> argv, envp;
       for (std::string& s : argv_strings) argv.push_back(s.data());
       for (std::string& s : environment) envp.push_back(s.data());
       argv.push_back(nullptr);
       envp.push_back(nullptr);
-      execve(KVSOLVER_BIN, argv.data(), envp.data());
+      execve(binary_.c_str(), argv.data(), envp.data());
       _exit(127);
     }
     int wait_status = 0;
@@ -115,6 +124,7 @@ class KvsolverTest : public ::testing::Test {
                                         : -WTERMSIG(wait_status);
     run.raw_out = ReadFile(out);
     run.out = Normalized(run.raw_out);
+    run.err = ReadFile(err);
     run.log = ReadFile(log);
     return run;
   }
@@ -128,6 +138,7 @@ class KvsolverTest : public ::testing::Test {
 
   ScratchDir dir_;
   fs::path work_;
+  std::string binary_ = KVSOLVER_BIN;
 
  private:
   /// This process's environment without the stand-in's controls and
@@ -295,20 +306,54 @@ TEST_F(KvsolverTest, ALibraryWithoutAnEntryStopsTheStart) {
 
 TEST_F(KvsolverTest, TheCommandStreamCannotBeCreatedOrWritten) {
   WriteFile("job.kcf", kJobFile);
+  const std::string cannot_create =
+      kBanner + " Cannot create the command stream file z_z_z_z_.___\n" + Report(-2);
   fs::create_directory("z_z_z_z_.___");
   Outcome run = Kvsolver({"job"});
   EXPECT_EQ(run.status, 254);
-  EXPECT_EQ(run.out, kBanner + " Cannot create the command stream file z_z_z_z_.___\n" +
-                         Report(-2));
+  EXPECT_EQ(run.out, cannot_create);
   EXPECT_EQ(run.log, "CloseOSCompatibility\n");
-
   fs::remove("z_z_z_z_.___");
-  fs::create_symlink("/dev/full", "z_z_z_z_.___");
+
+  // A link in the stream's place is never written through, live or dangling.
+  WriteFile(dir_.path() / "notes.txt", "my notes\n");
+  for (const fs::path& target : {dir_.path() / "notes.txt", dir_.path() / "nowhere"}) {
+    fs::create_symlink(target, "z_z_z_z_.___");
+    run = Kvsolver({"job"});
+    EXPECT_EQ(run.status, 254) << target;
+    EXPECT_EQ(run.out, cannot_create) << target;
+    EXPECT_EQ(fs::read_symlink("z_z_z_z_.___"), target);
+    fs::remove("z_z_z_z_.___");
+  }
+  EXPECT_EQ(ReadFile(dir_.path() / "notes.txt"), "my notes\n");
+  EXPECT_FALSE(fs::exists(dir_.path() / "nowhere"));
+
+  ASSERT_EQ(mkfifo("z_z_z_z_.___", 0600), 0);
   run = Kvsolver({"job"});
+  EXPECT_EQ(run.out, cannot_create) << "a FIFO without a reader is not waited on";
+}
+
+TEST_F(KvsolverTest, AFullDiskFailsTheRun) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  fs::path disk = dir_.path() / "disk";
+  fs::create_directory(disk);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  fs::current_path(disk);
+  WriteFile("job.kss", "SOLVE\nstop\n");
+  WriteFile("m.kmd", "");
+  {
+    // Fill the file system to its last block.
+    std::ofstream filler("filler", std::ios::binary);
+    std::string block(4096, 'f');
+    while (filler.write(block.data(), block.size())) filler.flush();
+  }
+  Outcome run = Kvsolver({"m.kmd", "job"});
+  fs::current_path(work_);
+  umount(disk.c_str());
   EXPECT_EQ(run.status, 254);
-  EXPECT_EQ(run.out, kBanner + kJobEcho +
-                         " Cannot write the command stream file z_z_z_z_.___\n" +
-                         Report(-2));
+  EXPECT_EQ(run.out, kBanner + Kmd("m.kmd") + Echo("SOLVE\n") + Echo("stop\n") +
+                         " Cannot write the command stream file z_z_z_z_.___\n" + Report(-2));
   EXPECT_EQ(run.log.find("k_convert"), std::string::npos);
 }
 
@@ -381,6 +426,180 @@ TEST_F(KvsolverTest, BannerCarriesTheBuildDateAndTime) {
       std::regex("\n {29}Build Date : ((Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
                  "[ 123][0-9] 20[0-9]{2})\n {29}Build Time :    ([0-9]{2}:[0-9]{2}:[0-9]{2})\n")));
   EXPECT_EQ(m[1].str(), __DATE__);
+}
+
+}  // namespace
+
+namespace {
+
+/// The stream the stand-in was handed and what it solved, for one-shot runs
+/// of a model "beam.kmd" with a solver script "s.kss".
+class WholeLinesTest : public KvsolverTest {
+ protected:
+  WholeLinesTest() { WriteFile("beam.kmd", ""); }
+
+  Outcome Script(const std::string& script) {
+    WriteFile("s.kss", script);
+    return Kvsolver({"beam.kmd", "s"});
+  }
+};
+
+TEST_F(WholeLinesTest, ALongLineIsOneLine) {
+  const std::string zeros93(93, '0'), zeros91(91, '0');
+  struct Case {
+    const char* what;
+    std::string script;
+    std::vector<std::string> lines;     // each echoed once, as a whole line
+    std::vector<std::string> commands;  // what reaches the stream and is solved
+  } cases[] = {
+      {"a stop word further into a line is text",
+       "TITLE " + zeros93 + "stop here\nSOLVE\nPRINT\nstop\n",
+       {"TITLE " + zeros93 + "stop here", "SOLVE", "PRINT", "stop"},
+       {"TITLE " + zeros93 + "stop here", "SOLVE", "PRINT"}},
+      {"a \"!\" further into a line is text",
+       "SET X = " + zeros91 + "!value\nSOLVE\nstop\n",
+       {"SET X = " + zeros91 + "!value", "SOLVE", "stop"},
+       {"SET X = " + zeros91 + "!value", "SOLVE"}},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Script(c.script);
+    std::string echoes, stream = "beam.kmd\n1\n", solved;
+    for (const std::string& line : c.lines) {
+      echoes += Echo(line + "\n");
+      stream += line + "\n";
+    }
+    for (const std::string& command : c.commands) solved += Solving(command);
+    EXPECT_EQ(run.status, 0) << c.what;
+    EXPECT_EQ(run.out, kBanner + Kmd("beam.kmd") + echoes + Model("beam.kmd", c.commands.size()) +
+                           kConvertOk + solved + kSolveClosed + Report(0))
+        << c.what;
+    EXPECT_EQ(ReadFile("z_z_z_z_.___"), stream) << c.what;
+  }
+}
+
+TEST_F(WholeLinesTest, ANulByteNeverMergesTwoLines) {
+  Outcome run = Script(std::string("SET A\0 = 1\nSOLVE\nstop\n", 22));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), std::string("beam.kmd\n1\nSET A\0 = 1\nSOLVE\nstop\n", 33));
+  EXPECT_EQ(run.out, kBanner + Kmd("beam.kmd") + "COMMAND : SET A\n" + Echo("SOLVE\n") +
+                         Echo("stop\n") + Model("beam.kmd", 2) + kConvertOk + Solving("SET A") +
+                         Solving("SOLVE") + kSolveClosed + Report(0));
+}
+
+TEST_F(WholeLinesTest, AFiveMegabyteLine) {
+  std::string line = "SET T = ";
+  while (line.size() < 5'000'000) line += "1.25 \xC3\xA9 ";
+  Outcome run = Script(line + "\nstop\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(ReadFile("z_z_z_z_.___") == "beam.kmd\n1\n" + line + "\nstop\n");
+  EXPECT_TRUE(run.out == kBanner + Kmd("beam.kmd") + Echo(line + "\n") + Echo("stop\n") +
+                             Model("beam.kmd", 1) + kConvertOk + Solving(line) + kSolveClosed +
+                             Report(0))
+      << "one echo line and one solved line, byte for byte";
+}
+
+/// A path to beam.kmd of `length` bytes: "./" repeated, then the name.
+std::string PathOfLength(size_t length) {
+  std::string path;
+  while (path.size() + 8 < length) path += "./";
+  return path + "beam.kmd";
+}
+
+TEST_F(WholeLinesTest, ALongModelNameIsWhole) {
+  for (size_t length : {104, 300}) {
+    std::string path = PathOfLength(length);
+    ASSERT_EQ(path.size(), length);
+    WriteFile("job.kcf", path + "\nSOLVE\nstop\n");
+    Outcome run = Kvsolver({"job"});
+    EXPECT_EQ(run.status, 0) << length;
+    EXPECT_EQ(ReadFile("z_z_z_z_.___"), path + "\n1\nSOLVE\nstop\n");
+    EXPECT_EQ(run.out, kBanner + Kmd(path) + Echo("SOLVE\n") + Echo("stop\n") + Model(path, 1) +
+                           kConvertOk + Solving("SOLVE") + kSolveClosed + Report(0));
+  }
+}
+
+TEST_F(WholeLinesTest, LongConsoleAnswersAreReadWhole) {
+  const std::string name(146, 'j');  // with ".kcf", a 150-byte path
+  WriteFile(name + ".kcf", "beam.kmd\nstop\n");
+  const std::string model = PathOfLength(150);
+  Outcome run = Kvsolver({}, name + "\n\n" + model + "\nexit\n",
+                         {{"KVS_STANDIN_STREAM_COPY", (dir_.path() / "streams").string()}});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile(dir_.path() / "streams"), "beam.kmd\n1\nstop\n" + model + "\n0\n");
+  EXPECT_EQ(run.out, kBanner + kPrompt + Kmd("beam.kmd") + Echo("stop\n") + Model("beam.kmd", 0) +
+                         kConvertOk + kSolveClosed + kBanner + kPrompt + kModelPrompt +
+                         Model(model, 0) + kConvertOk + kSolveClosed + kBanner + kPrompt +
+                         Report(0));
+}
+
+TEST_F(KvsolverTest, ClosedStandardDescriptorsNeverTakeTheStream) {
+  WriteFile("job.kcf", "m.kmd\r\nrun\r\nstop\r\n");
+  WriteFile("m.kmd", "");
+  for (int fd : {0, 1, 2}) {
+    WriteFile("job.kcf", "m.kmd\r\nrun\r\nstop\r\n");
+    Outcome run = Kvsolver({"job"}, "", {}, fd);
+    EXPECT_EQ(run.status, 0) << fd;
+    EXPECT_EQ(ReadFile("z_z_z_z_.___"), kJobStream.substr(0, 6) + "1\nrun\nstop\n")
+        << "descriptor " << fd << " closed";
+    if (fd == 1) {
+      EXPECT_EQ(run.raw_out, "");
+    }
+  }
+}
+
+TEST_F(KvsolverTest, ACommandFileThatIsNoRegularFileIsNeverWaitedOn) {
+  WriteFile("m.kmd", "");
+  ASSERT_EQ(mkfifo("job.kcf", 0600), 0);
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 253);
+  EXPECT_EQ(run.out, kBanner + " There is no job.kcf file\n" + Report(-3));
+  WriteFile("job.acf", kJobFile);
+  run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 0) << "the .acf beside the FIFO is read";
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), kJobStream);
+  ASSERT_EQ(mkfifo("s.kss", 0600), 0);
+  EXPECT_EQ(Kvsolver({"m.kmd", "s"}).status, 252);
+}
+
+TEST_F(KvsolverTest, ALinkedCommandFileIsConverted) {
+  if (std::system("command -v dos2unix >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "dos2unix is not installed";
+  fs::create_directory(dir_.path() / "templates");
+  WriteFile(dir_.path() / "templates" / "case.kcf", "m.kmd\r\nrun\r\nstop\r\n");
+  fs::create_symlink("../templates/case.kcf", "job.kcf");
+  WriteFile("m.kmd", "");
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), kJobStream.substr(0, 6) + "1\nrun\nstop\n");
+  EXPECT_EQ(ReadFile(dir_.path() / "templates" / "case.kcf"), "m.kmd\nrun\nstop\n");
+  EXPECT_TRUE(fs::is_symlink("job.kcf"));
+}
+
+TEST_F(KvsolverTest, TheLoadersMessageIsNeverDropped) {
+  fs::path dir = dir_.path() / "Gr\xC3\xBC\xC3\x9F" "e";
+  fs::create_directory(dir);
+  fs::copy_file(fs::path(KVSOLVER_LIB_DIR) / "without_k_convert" / "libkvslvcore.so",
+                dir / "libkvslvcore.so");
+  Outcome run = Kvsolver({"job"}, "", {{"LD_LIBRARY_PATH", dir.string()}});
+  EXPECT_EQ(run.status, 250);
+  EXPECT_EQ(run.out, (dir_.path() / "Gr????e" / "libkvslvcore.so").string() +
+                         ": undefined symbol: k_convert\n")
+      << "in the C locale each byte it can't show is a '?'";
+}
+
+TEST_F(KvsolverTest, ALibraryInTheWorkingDirectoryIsNeverLoaded) {
+  // A copy of the build tree's launcher, with no library beside it, run
+  // where a library of the right name lies.
+  fs::create_directories(dir_.path() / "copy" / "bin");
+  binary_ = (dir_.path() / "copy" / "bin" / "kvsolver").string();
+  fs::copy_file(KVSOLVER_BIN, binary_);
+  fs::copy_file(fs::path(KVSOLVER_LIB_DIR) / "without_k_convert" / "libkvslvcore.so",
+                "libkvslvcore.so");
+  WriteFile("job.kcf", kJobFile);
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 127);
+  EXPECT_NE(run.err.find("error while loading shared libraries"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
 }
 
 }  // namespace
