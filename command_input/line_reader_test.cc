@@ -2,26 +2,34 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-/// Reads all pieces of `bytes` as a file of `code`, after its mark.
-std::vector<std::string> Pieces(const std::string& bytes, enFileCode code,
-                                size_t size, bool read_ahead) {
+/// The lines of `bytes` read as a file of `code`, after its mark, each as
+/// the chunks it came in. Fails when a chunk's flags don't mark its line.
+std::vector<std::vector<std::string>> Lines(const std::string& bytes, enFileCode code) {
   std::string copy = bytes;
   FILE* file = fmemopen(copy.data(), copy.size(), "rb");
-  LineSource source;
-  InitLineSource(&source, file, code, read_ahead);
-  SkipMark(&source);
-  std::vector<std::string> pieces;
-  std::vector<char> piece(size);
-  size_t n;
-  while ((n = ReadPiece(&source, piece.data(), size)) > 0)
-    pieces.emplace_back(piece.data(), n);
+  auto source = std::make_unique<LineSource>();
+  InitLineSource(source.get(), file, code);
+  SkipMark(source.get());
+  std::vector<std::vector<std::string>> lines;
+  bool line_open = false;
+  Chunk chunk;
+  while (ReadChunk(source.get(), &chunk)) {
+    EXPECT_EQ(chunk.first, !line_open);
+    EXPECT_EQ(chunk.bytes[chunk.length], '\0') << "a terminator follows";
+    if (chunk.first) lines.emplace_back();
+    lines.back().emplace_back(chunk.bytes, chunk.length);
+    line_open = !chunk.last;
+  }
+  EXPECT_FALSE(line_open) << "the last line ended";
   std::fclose(file);
-  return pieces;
+  return lines;
 }
 
 std::string Utf16(const std::u16string& text) {
@@ -33,81 +41,65 @@ std::string Utf16(const std::u16string& text) {
   return bytes;
 }
 
-TEST(LineReaderTest, SplitsIntoPieces) {
-  const std::string x98(98, 'x');
-  const std::string x99(99, 'x');
+TEST(LineReaderTest, ReadsWholeLinesInChunks) {
+  const std::string full(kChunkSize - 1, 'x');   // with its line end, one chunk
+  const std::string over(kChunkSize, 'y');       // its line end comes alone
+  const std::string euro = "\xE2\x82\xAC";
+  const std::string straddling = std::string(kChunkSize - 1, 'z') + euro + "\n";
+  using Chunks = std::vector<std::vector<std::string>>;
   struct Case {
     const char* what;
     std::string bytes;
     enFileCode code;
-    size_t size;
-    std::vector<std::string> pieces;
+    Chunks lines;
   };
   std::vector<Case> cases = {
-      {"lines keep their line ends", "abc\ndef\n", FileCodePlain, kPieceSize,
-       {"abc\n", "def\n"}},
-      {"a last line without a line end", "abc\ndef", FileCodePlain,
-       kPieceSize, {"abc\n", "def"}},
-      {"an empty file", "", FileCodePlain, kPieceSize, {}},
-      {"99 bytes then the line end as a piece of its own", x99 + "\n",
-       FileCodePlain, kPieceSize, {x99, "\n"}},
-      {"98 bytes and the line end fit", x98 + "\n", FileCodePlain,
-       kPieceSize, {x98 + "\n"}},
-      {"the first-line limit", x98 + "\n", FileCodePlain, kFirstLineSize,
-       {x98, "\n"}},
-      {"a long line in pieces", std::string(150, 'y') + "\n", FileCodePlain,
-       kPieceSize, {std::string(99, 'y'), std::string(51, 'y') + "\n"}},
-      {"NUL bytes are read as bytes", std::string("a\0b\n", 4), FileCodePlain,
-       kPieceSize, {std::string("a\0b\n", 4)}},
-      {"carriage returns are kept", "a\r\nb\r\n", FileCodePlain, kPieceSize,
-       {"a\r\n", "b\r\n"}},
-      {"the UTF-8 mark is passed over", "\xEF\xBB\xBFmodel\n", FileCodeUtf8,
-       kPieceSize, {"model\n"}},
+      {"lines keep their line ends", "abc\ndef\n", FileCodePlain, {{"abc\n"}, {"def\n"}}},
+      {"a last line without a line end", "abc\ndef", FileCodePlain, {{"abc\n"}, {"def"}}},
+      {"an empty file", "", FileCodePlain, {}},
+      {"an empty line", "\n\n", FileCodePlain, {{"\n"}, {"\n"}}},
+      {"a line that fills a chunk comes in one", full + "\n", FileCodePlain, {{full + "\n"}}},
+      {"a line one byte longer comes in two", over + "\n", FileCodePlain, {{over, "\n"}}},
+      {"a chunk-long last line without a line end", over, FileCodePlain, {{over}}},
+      {"a character is never cut between chunks", straddling, FileCodePlain,
+       {{std::string(kChunkSize - 1, 'z'), euro + "\n"}}},
+      {"NUL bytes are read as bytes", std::string("a\0b\nc\n", 6), FileCodePlain,
+       {{std::string("a\0b\n", 4)}, {"c\n"}}},
+      {"carriage returns are kept", "a\r\nb\r\n", FileCodePlain, {{"a\r\n"}, {"b\r\n"}}},
+      {"the UTF-8 mark is passed over", "\xEF\xBB\xBFmodel\n", FileCodeUtf8, {{"model\n"}}},
       {"UTF-16LE becomes UTF-8", Utf16(u"h\u00e9\nstop\n"), FileCodeUnicode,
-       kPieceSize, {"h\xC3\xA9\n", "stop\n"}},
-      {"a surrogate pair", Utf16(u"\U0001F600\n"), FileCodeUnicode,
-       kPieceSize, {"\xF0\x9F\x98\x80\n"}},
+       {{"h\xC3\xA9\n"}, {"stop\n"}}},
+      {"a surrogate pair", Utf16(u"\U0001F600\n"), FileCodeUnicode, {{"\xF0\x9F\x98\x80\n"}}},
       {"an unpaired high surrogate", Utf16(u"\xD83D" u"a"), FileCodeUnicode,
-       kPieceSize, {"\xEF\xBF\xBD" "a"}},
-      {"a lone low surrogate", Utf16(u"\xDE00" u"a"), FileCodeUnicode,
-       kPieceSize, {"\xEF\xBF\xBD" "a"}},
-      {"an odd last byte", Utf16(u"a") + "b", FileCodeUnicode, kPieceSize,
-       {"a\xEF\xBF\xBD"}},
-      {"a high surrogate before an odd last byte", Utf16(u"\xD83D") + "b",
-       FileCodeUnicode, kPieceSize, {"\xEF\xBF\xBD\xEF\xBF\xBD"}},
-      {"the piece limit counts UTF-8 bytes",
-       Utf16(std::u16string(60, u'\u00e9')), FileCodeUnicode, kPieceSize,
+       {{"\xEF\xBF\xBD" "a"}}},
+      {"a lone low surrogate", Utf16(u"\xDE00" u"a"), FileCodeUnicode, {{"\xEF\xBF\xBD" "a"}}},
+      {"an odd last byte", Utf16(u"a") + "b", FileCodeUnicode, {{"a\xEF\xBF\xBD"}}},
+      {"a high surrogate before an odd last byte", Utf16(u"\xD83D") + "b", FileCodeUnicode,
+       {{"\xEF\xBF\xBD\xEF\xBF\xBD"}}},
+      {"a long UTF-16 line is cut between characters",
+       Utf16(std::u16string(kChunkSize / 2 + 1, u'\u00e9') + u"\n"), FileCodeUnicode,
        {[] {
-          std::string s;
-          for (int i = 0; i < 49; ++i) s += "\xC3\xA9";
-          return s + "\xC3";
-        }(),
-        [] {
-          std::string s = "\xA9";
-          for (int i = 0; i < 10; ++i) s += "\xC3\xA9";
-          return s;
+          std::string all;
+          for (size_t i = 0; i < kChunkSize / 2 + 1; ++i) all += "\xC3\xA9";
+          return std::vector<std::string>{all.substr(0, kChunkSize), all.substr(kChunkSize) + "\n"};
         }()}},
   };
-  std::string many_lines;
-  std::vector<std::string> many_pieces;
+  std::string many;
+  Chunks many_lines;
   for (int i = 0; i < 2000; ++i) {
-    many_pieces.push_back(std::to_string(i) + std::string(50, 'x') + "\n");
-    many_lines += many_pieces.back();
+    many_lines.push_back({std::to_string(i) + std::string(50, 'x') + "\n"});
+    many += many_lines.back()[0];
   }
-  cases.push_back({"lines across read-ahead blocks", many_lines, FileCodePlain,
-                   kPieceSize, many_pieces});
-  for (const Case& c : cases) {
-    for (bool read_ahead : {true, false})
-      EXPECT_EQ(Pieces(c.bytes, c.code, c.size, read_ahead), c.pieces)
-          << c.what << (read_ahead ? " (file)" : " (console)");
-  }
+  cases.push_back({"lines across read-ahead blocks", many, FileCodePlain, many_lines});
+  for (const Case& c : cases) EXPECT_EQ(Lines(c.bytes, c.code), c.lines) << c.what;
 }
 
 TEST(LineReaderTest, BeginsWithWordLooksAtFourBytes) {
-  EXPECT_TRUE(BeginsWithWord("stop", 4, "stop"));
-  EXPECT_TRUE(BeginsWithWord("stopped\n", 8, "stop"));
-  EXPECT_FALSE(BeginsWithWord("sto", 3, "stop"));
-  EXPECT_FALSE(BeginsWithWord("Stop\n", 5, "stop"));
+  auto chunk = [](const char* text) { return Chunk{text, std::strlen(text), true, true}; };
+  EXPECT_TRUE(BeginsWithWord(chunk("stop"), "stop"));
+  EXPECT_TRUE(BeginsWithWord(chunk("stopped\n"), "stop"));
+  EXPECT_FALSE(BeginsWithWord(chunk("sto"), "stop"));
+  EXPECT_FALSE(BeginsWithWord(chunk("Stop\n"), "stop"));
 }
 
 }  // namespace
