@@ -24,6 +24,29 @@ check "launcher installed" test -x "$prefix/bin/kvsolver"
 check "manual page installed" test -f "$prefix/share/man/man1/kvsolver.1"
 check "completion installed" test -f "$prefix/share/bash-completion/completions/kvsolver"
 
+# runpath_is_safe FILE: every RUNPATH or RPATH entry names a folder by an
+# absolute path or relative to the program itself: an empty or relative one
+# would make the loader search the working directory.
+runpath_is_safe() {
+    local entries entry
+    entries=$(readelf -d "$1" | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\2/p')
+    [[ -z $entries ]] && return 0
+    [[ $entries == :* || $entries == *: || $entries == *::* ]] && return 1
+    IFS=: read -ra entries <<<"$entries"
+    for entry in "${entries[@]}"; do
+        [[ $entry == /* || $entry == '$ORIGIN'* ]] || return 1
+    done
+}
+export -f runpath_is_safe
+check "no empty or relative RUNPATH entry in the build tree's launcher" \
+    runpath_is_safe "$build/bin/kvsolver"
+check "nor in the installed one" runpath_is_safe "$prefix/bin/kvsolver"
+if command -v cc >/dev/null; then
+    printf 'int main(void) { return 0; }\n' >"$scratch/padded.c"
+    cc "$scratch/padded.c" -o "$scratch/padded" -Wl,--enable-new-dtags,-rpath,/lib:
+    check "the check finds an empty entry" bash -c "! runpath_is_safe '$scratch/padded'"
+fi
+
 mkdir "$scratch/job"
 cp "$examples"/job.kcf "$examples"/beam.kmd "$scratch/job"
 cd "$scratch/job"
