@@ -603,3 +603,37 @@ TEST_F(KvsolverTest, ALibraryInTheWorkingDirectoryIsNeverLoaded) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KvsolverTest, HelpAndVersionAnswerAtOnce) {
+  WriteFile("z_z_z_z_.___", "the last run's stream\n");
+  Outcome help = Kvsolver({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: kvsolver", 0), 0u) << help.out;
+  for (const char* named : {"kvsolver BASE", "kvsolver KMD-FILE BASE", "BASE.kcf", "BASE.acf",
+                            "BASE.kss", "z_z_z_z_.___", "man kvsolver"})
+    EXPECT_NE(help.out.find(named), std::string::npos) << named;
+
+  Outcome version = Kvsolver({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(std::regex_match(
+      version.raw_out,
+      std::regex("kvsolver " KVSOLVER_VERSION "\nKorvelin Program Menu \\( Version 9 R3 \\)\n"
+                 "Build Date : [A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}\n"
+                 "Build Time : [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n")))
+      << version.raw_out;
+  for (const Outcome& run : {help, version}) {
+    EXPECT_EQ(run.out.find("Korvelin Program Menu (") == 0, false) << "no banner";
+    EXPECT_EQ(run.log, "") << "no call of the library";
+  }
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), "the last run's stream\n");
+
+  for (const char* base : {"-job", "--job", "--help-me", "-h"}) {
+    Outcome run = Kvsolver({base});
+    EXPECT_EQ(run.status, 253) << base;
+    EXPECT_EQ(run.out, kBanner + " There is no " + base + ".kcf file\n" + Report(-3));
+  }
+}
+
+}  // namespace

@@ -14,3 +14,7 @@ constexpr wchar_t kBuildTime[] = L"" __TIME__;
 void PrintLogo() {
   Print(kBannerFormat, kBuildDate, kBuildTime);
 }
+
+void PrintVersion() {
+  Print(kVersionFormat, KVSOLVER_VERSION, kBuildDate, kBuildTime);
+}

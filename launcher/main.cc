@@ -1,6 +1,7 @@
 // kvsolver: the console launcher of the KV solver.
 //
-// It opens the solver library, then runs cycles: banner, command stream,
+// Asked for --help or --version, it answers and ends. Otherwise it opens
+// the solver library, then runs cycles: banner, command stream,
 // set-up, command input, stream closed, convert and solve. Every end after
 // start-up is an integer raised to the one handler below, which reports it
 // and returns it as the exit status.
@@ -9,6 +10,7 @@
 
 #include "launcher/cycle.h"
 #include "launcher/exit_protocol.h"
+#include "launcher/information.h"
 #include "launcher/library.h"
 #include "launcher/logo.h"
 #include "launcher/return_values.h"
@@ -19,6 +21,7 @@
 
 int main(int argc, char** argv) {
   OpenClosedStandardDescriptors();
+  if (AnswerInformationRequest(argc, argv)) return 0;
   void* library = OpenSolverLibrary();
   if (library == nullptr) return kNoSolverLibrary;
 
