@@ -8,7 +8,8 @@ trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 touch job.kcf job.acf other.acf beam.kmd 'two words.kcf' load.kss \
       'x$(touch pwned).kss' notes.txt
-mkdir dir.kcf
+mkdir dir.kcf sub sub/deep
+touch sub/case.kcf sub/part.kss sub/m.kmd sub/deep/more.acf
 
 passed=0 failed=0
 # expect WANT WORD...: completing the last WORD offers WANT (sorted, "|"-joined).
@@ -28,12 +29,17 @@ expect() {
     fi
 }
 
-expect 'beam.kmd|job|other|two words' kvsolver ''
+expect 'beam.kmd|dir.kcf/|job|other|sub/|two words' kvsolver ''
 expect 'job' kvsolver j
 expect 'two words' kvsolver tw
 expect '' kvsolver zz
-expect 'load|x$(touch pwned)' kvsolver beam.kmd ''
+expect 'sub/' kvsolver su
+expect 'sub/case|sub/deep/|sub/m.kmd' kvsolver sub/
+expect 'sub/deep/more' kvsolver sub/deep/m
+expect 'dir.kcf/|load|sub/|x$(touch pwned)' kvsolver beam.kmd ''
+expect 'dir.kcf/|load|sub/|x$(touch pwned)' kvsolver anything ''
 expect 'load' kvsolver beam.kmd l
+expect 'sub/deep/|sub/part' kvsolver sub/m.kmd sub/
 expect '' kvsolver beam.kmd load ''
 [[ -e pwned ]] && { echo "FAIL: a file name was run"; failed=$((failed + 1)); }
 
