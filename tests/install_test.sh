@@ -21,7 +21,9 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 standin=$(grep -c '^KVSOLVER_INSTALL_STANDIN:BOOL=ON' "$build/CMakeCache.txt")
 
 check "launcher installed" test -x "$prefix/bin/kvsolver"
-check "manual page installed" test -f "$prefix/share/man/man1/kvsolver.1"
+check "manual page installed" test -f "$prefix/share/man/man1/kvsolver.1.gz"
+check "copyright and changelog installed" \
+    test -f "$prefix/share/doc/kvsolver/copyright" -a -f "$prefix/share/doc/kvsolver/changelog.gz"
 check "completion installed" test -f "$prefix/share/bash-completion/completions/kvsolver"
 
 # runpath_is_safe FILE: every RUNPATH or RPATH entry names a folder by an

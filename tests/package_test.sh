@@ -16,6 +16,13 @@ trap cleanup EXIT
 (cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -G DEB >/dev/null)
 deb=$(ls "$scratch"/kvsolver_*.deb)
 dpkg-deb -f "$deb" Depends | grep -q 'dos2unix'
+# Debian's package checker: no errors. What it still says is shown.
+if command -v lintian >/dev/null; then
+    # It exits non-zero on an error tag, or when it can't check at all.
+    lintian --allow-root -I "$deb" || { echo "package: lintian reports errors"; exit 1; }
+else
+    echo "package: lintian is not installed: the package is not checked"
+fi
 dpkg -i "$deb"
 
 mkdir "$scratch/job"
@@ -26,7 +33,10 @@ LD_LIBRARY_PATH=$build/lib /usr/bin/kvsolver job >out || status=$?
 [ "$status" -eq 0 ] || { cat out; echo "package: the packaged launcher ended with $status"; exit 1; }
 grep -q '^ Return Value of KV Solver = 0 $' out
 grep -q 'CONVERT-PROCESSING IS SUCCESSFULLY FINISHED' out
-test -f /usr/share/man/man1/kvsolver.1
+test -f /usr/share/man/man1/kvsolver.1.gz
+test -f /usr/share/doc/kvsolver/copyright
+test -f /usr/share/doc/kvsolver/changelog.gz
+man -l /usr/share/man/man1/kvsolver.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/kvsolver.1.gz | grep -q '^.TH KVSOLVER'
 test -f /usr/share/bash-completion/completions/kvsolver
 
 dpkg -r kvsolver
