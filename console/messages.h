@@ -78,6 +78,8 @@ constexpr wchar_t kCannotCreateStream[] =
     L" Cannot create the command stream file z_z_z_z_.___\n";
 constexpr wchar_t kCannotWriteStream[] =
     L" Cannot write the command stream file z_z_z_z_.___\n";
+constexpr wchar_t kStreamInUse[] =
+    L" The command stream file z_z_z_z_.___ is in use by another run\n";
 
 /// Console dialogue prompts.
 constexpr wchar_t kPromptCommandFile[] =

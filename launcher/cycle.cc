@@ -11,20 +11,30 @@
 #include "console/console.h"
 #include "console/messages.h"
 #include "launcher/return_values.h"
+#include "launcher/stream_lock.h"
 
 namespace {
 
-/// Opens the command stream for writing and empties it. A symbolic link in
-/// its place is never followed, whether it points at a file of the user's
-/// or nowhere, and a FIFO or device there is never waited on: only a
-/// regular file is the stream. Returns nullptr when that can't be had.
-FILE* OpenCommandStream() {
+/// Opens the command stream for writing, locks it and empties it. A
+/// symbolic link in its place is never followed, whether it points at a
+/// file of the user's or nowhere, and a FIFO or device there is never
+/// waited on: only a regular file is the stream. A stream another run
+/// holds is left as it is.
+FILE* OpenCommandStream(int* lock) {
   int fd = open(kCommandStreamName,
                 O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0 ||
-      fcntl(fd, F_SETFL, 0) != 0) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  if (LockCommandStream(fd, lock) == StreamLock::kInUse) {
+    close(fd);
+    Print(kStreamInUse);
+    throw kStreamInUseByAnotherRun;
+  }
+  if (ftruncate(fd, 0) != 0 || fcntl(fd, F_SETFL, 0) != 0) {
     close(fd);
     return nullptr;
   }
@@ -52,8 +62,8 @@ void ReadFromDialogue(FILE* stream, char* mode, DialogueState* dialogue) {
 
 }  // namespace
 
-FILE* CreateCommandStream() {
-  FILE* stream = OpenCommandStream();
+FILE* CreateCommandStream(int* lock) {
+  FILE* stream = OpenCommandStream(lock);
   if (stream == nullptr) {
     Print(kCannotCreateStream);
     throw kStreamFailed;

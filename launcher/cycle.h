@@ -14,7 +14,9 @@ struct DialogueState {
 
 /// Creates or empties the command stream file in the working directory:
 /// a regular file of this name, never what a symbolic link points at.
-FILE* CreateCommandStream();
+/// Holds the run's lock on it in `*lock` (see stream_lock.h); a stream that
+/// another run holds ends the run, untouched.
+FILE* CreateCommandStream(int* lock);
 
 /// Fills the stream from the source the arguments choose: the console
 /// dialogue (none), an auto-command file (one) or a model name and a

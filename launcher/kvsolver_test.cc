@@ -90,9 +90,24 @@ class KvsolverTest : public ::testing::Test {
   /// Runs bin/kvsolver in the work directory with `args`, `input` on its
   /// standard input and `env` added to a clean environment.
   Outcome Kvsolver(const std::vector<std::string>& args, const std::string& input = "",
-               const Env& env = {}, int closed_fd = -1) {
-    fs::path in = dir_.path() / "stdin", out = dir_.path() / "stdout",
-             err = dir_.path() / "stderr", log = dir_.path() / "calls.log";
+                   const Env& env = {}, int closed_fd = -1) {
+    return Finish(Start(args, input, env, closed_fd));
+  }
+
+  /// A launcher started and not yet waited for; its files are named by `tag`.
+  struct Started {
+    pid_t pid;
+    std::string tag;
+  };
+
+  /// Starts bin/kvsolver as Kvsolver does, in the working directory, and
+  /// returns at once. Standard input is `stdin_fd` when given, else a file
+  /// holding `input`; descriptor `closed_fd`, if any, is closed.
+  Started Start(const std::vector<std::string>& args, const std::string& input = "",
+                const Env& env = {}, int closed_fd = -1, int stdin_fd = -1,
+                const std::string& tag = "") {
+    fs::path in = File("stdin", tag), out = File("stdout", tag), err = File("stderr", tag),
+             log = File("calls.log", tag);
     WriteFile(in, input);
     fs::remove(log);
     std::vector<std::string> environment = CleanEnvironment();
@@ -101,7 +116,10 @@ class KvsolverTest : public ::testing::Test {
 
     pid_t pid = fork();
     if (pid == 0) {
-      Redirect(in, O_RDONLY, 0);
+      if (stdin_fd >= 0)
+        dup2(stdin_fd, 0);
+      else
+        Redirect(in, O_RDONLY, 0);
       Redirect(out, O_WRONLY | O_CREAT | O_TRUNC, 1);
       Redirect(err, O_WRONLY | O_CREAT | O_TRUNC, 2);
       if (closed_fd >= 0) close(closed_fd);
@@ -117,16 +135,26 @@ class KvsolverTest : public ::testing::Test {
       execve(binary_.c_str(), argv.data(), envp.data());
       _exit(127);
     }
+    return {pid, tag};
+  }
+
+  /// Waits for a started launcher and returns what it left.
+  Outcome Finish(const Started& started) {
     int wait_status = 0;
-    waitpid(pid, &wait_status, 0);
+    waitpid(started.pid, &wait_status, 0);
     Outcome run;
     run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
                                         : -WTERMSIG(wait_status);
-    run.raw_out = ReadFile(out);
+    run.raw_out = ReadFile(File("stdout", started.tag));
     run.out = Normalized(run.raw_out);
-    run.err = ReadFile(err);
-    run.log = ReadFile(log);
+    run.err = ReadFile(File("stderr", started.tag));
+    run.log = ReadFile(File("calls.log", started.tag));
     return run;
+  }
+
+  /// The file `name` of the run `tag` in the scratch directory.
+  fs::path File(const std::string& name, const std::string& tag) const {
+    return dir_.path() / (tag.empty() ? name : name + "." + tag);
   }
 
   static std::string Normalized(const std::string& out) {
@@ -634,6 +662,67 @@ TEST_F(KvsolverTest, HelpAndVersionAnswerAtOnce) {
     EXPECT_EQ(run.status, 253) << base;
     EXPECT_EQ(run.out, kBanner + " There is no " + base + ".kcf file\n" + Report(-3));
   }
+}
+
+}  // namespace
+
+namespace {
+
+/// Waits until the file at `path` holds `text`, for at most 30 seconds.
+bool WaitFor(const fs::path& path, const std::string& text) {
+  for (int i = 0; i < 3000; ++i) {
+    if (ReadFile(path).find(text) != std::string::npos) return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+TEST_F(KvsolverTest, OneRunPerDirectory) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  const std::string in_use =
+      kBanner + " The command stream file z_z_z_z_.___ is in use by another run\n" + Report(-5);
+
+  // A console run waiting at its first prompt holds the stream.
+  int answers[2];
+  ASSERT_EQ(pipe(answers), 0);
+  Started console = Start({}, "", {}, -1, answers[0], "console");
+  close(answers[0]);
+  ASSERT_TRUE(WaitFor(File("stdout", "console"), kPrompt));
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"job"}, {}}) {
+    Outcome second = Kvsolver(args, "job\n");
+    EXPECT_EQ(second.status, 251) << args.size();
+    EXPECT_EQ(second.out, in_use) << args.size();
+    EXPECT_EQ(second.log, "CloseOSCompatibility\n") << "no set-up, no stage";
+  }
+  ASSERT_EQ(write(answers[1], "exit\n", 5), 5);
+  close(answers[1]);
+  EXPECT_EQ(Finish(console).out, kBanner + kPrompt + Report(0));
+
+  // So does a run in its solve stage, and its stream keeps its bytes.
+  fs::path release = dir_.path() / "release";
+  Started solving = Start({"job"}, "", {{"KVS_STANDIN_SOLVE_WAIT", release.string()}}, -1, -1,
+                          "solving");
+  ASSERT_TRUE(WaitFor(File("calls.log", "solving"), "k_solver"));
+  Outcome second = Kvsolver({"job"});
+  EXPECT_EQ(second.status, 251);
+  EXPECT_EQ(second.out, in_use);
+  EXPECT_EQ(ReadFile("z_z_z_z_.___"), kJobStream);
+
+  // A run in another directory goes on meanwhile.
+  fs::path other = dir_.path() / "other";
+  fs::create_directory(other);
+  fs::copy_file("job.kcf", other / "job.kcf");
+  fs::copy_file("m.kmd", other / "m.kmd");
+  fs::current_path(other);
+  EXPECT_EQ(Kvsolver({"job"}).status, 0) << "another directory is never blocked";
+  fs::current_path(work_);
+
+  WriteFile(release, "");
+  Outcome first = Finish(solving);
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(first.out, kBanner + kJobEcho + kConverted + kSolved + Report(0));
+  EXPECT_EQ(Kvsolver({"job"}).status, 0) << "once the first run ended, the next one runs";
 }
 
 }  // namespace

@@ -26,12 +26,13 @@ int main(int argc, char** argv) {
   if (library == nullptr) return kNoSolverLibrary;
 
   FILE* stream = nullptr;
+  int stream_lock = -1;  // held, once taken, until the process ends
   char mode[4] = "";
   DialogueState dialogue = {};
   try {
     for (;;) {
       PrintLogo();
-      stream = CreateCommandStream();
+      stream = CreateCommandStream(&stream_lock);
       FlushConsole();
       SetOSCompatibility();
       ReadCommands(argc, argv, stream, mode, &dialogue);

@@ -8,6 +8,7 @@ constexpr int kUsageError = -1;         ///< arguments of no known form
 constexpr int kStreamFailed = -2;       ///< the command stream can't be created or written
 constexpr int kNoAutoCommandFile = -3;  ///< neither .kcf nor .acf can be read
 constexpr int kNoSolverScript = -4;     ///< the .kss file can't be read
+constexpr int kStreamInUseByAnotherRun = -5;  ///< another run holds the stream
 constexpr int kNoSolverLibrary = -6;    ///< the library or one of its entries is missing
 constexpr int kConvertFailed = -10;     ///< the convert stage failed
 constexpr int kSolveFailed = -20;       ///< the solve stage ended by an integer

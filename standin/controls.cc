@@ -1,5 +1,7 @@
 #include "standin/controls.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -43,6 +45,7 @@ struct Controls {
   std::optional<int> convert_result;
   std::string stream_copy;
   bool quiet;
+  std::string solve_wait;
 };
 
 std::vector<ThrowRule> ParseThrowRules(const std::string& rules) {
@@ -74,6 +77,7 @@ const Controls& GetControls() {
     if (ParseInt(Env("KVS_STANDIN_CONVERT_RESULT"), &n)) c.convert_result = n;
     c.stream_copy = Env("KVS_STANDIN_STREAM_COPY");
     c.quiet = !Env("KVS_STANDIN_QUIET").empty();
+    c.solve_wait = Env("KVS_STANDIN_SOLVE_WAIT");
     return c;
   }();
   return controls;
@@ -132,4 +136,10 @@ std::string StreamCopyPath() {
 
 bool Quiet() {
   return GetControls().quiet;
+}
+
+void WaitForSolveRelease() {
+  const std::string& release = GetControls().solve_wait;
+  if (release.empty()) return;
+  for (int i = 0; i < 12000 && access(release.c_str(), F_OK) != 0; ++i) usleep(10000);
 }

@@ -8,6 +8,9 @@
 //                                    as it stands then, to FILE
 //   KVS_STANDIN_QUIET=1              the stages print nothing (for timing
 //                                    the launcher alone)
+//   KVS_STANDIN_SOLVE_WAIT=FILE      k_solver waits until FILE exists (at
+//                                    most two minutes), so that a test can
+//                                    hold a run in its solve stage
 // The launcher reads none of these.
 #ifndef KVSOLVER_STANDIN_CONTROLS_H_
 #define KVSOLVER_STANDIN_CONTROLS_H_
@@ -41,5 +44,8 @@ std::string StreamCopyPath();
 
 /// Whether the stages are to print nothing.
 bool Quiet();
+
+/// Waits until the file KVS_STANDIN_SOLVE_WAIT names exists, if it names one.
+void WaitForSolveRelease();
 
 #endif  // KVSOLVER_STANDIN_CONTROLS_H_

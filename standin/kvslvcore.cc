@@ -167,6 +167,7 @@ int k_convert() {
 void k_solver(int first, int* second) {
   EnterOperation(Operation::kSolver,
                  std::to_string(first) + " " + std::to_string(*second));
+  WaitForSolveRelease();
   Stream in;
   std::string model;
   if (!OpenStream(&in, &model) || Quiet()) return;
