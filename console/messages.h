@@ -36,8 +36,11 @@ constexpr wchar_t kConvertFailureBanner[] =
     L"                       CONVERT-PROCESSING IS FAILED\n"
     KV_LONG_RULE;
 
-/// The report line that ends every run after start-up.
-constexpr wchar_t kReportLine[] = L" Return Value of KV Solver = %d \n\n";
+/// The report line that ends every run after start-up, and its text before
+/// the value, which kvsolver-batch looks for in a run's output.
+#define KV_REPORT_PREFIX " Return Value of KV Solver = "
+constexpr wchar_t kReportLine[] = L"" KV_REPORT_PREFIX L"%d \n\n";
+constexpr char kReportPrefix[] = KV_REPORT_PREFIX;
 
 /// Start-up failures: the loader's own error text follows.
 constexpr wchar_t kLoaderErrorHead[] = L"Error \n";
@@ -92,6 +95,7 @@ constexpr wchar_t kEchoModel[] = L"KMD : %ls\n";
 constexpr wchar_t kNoCommandFile[] = L" There is no %ls file\n";
 constexpr wchar_t kNoModelName[] = L" There is no KMD file name in %ls\n";
 
+#undef KV_REPORT_PREFIX
 #undef KV_PROGRAM_LINE
 #undef KV_LONG_RULE
 #undef KV_SHORT_RULE

@@ -13,4 +13,24 @@ constexpr int kNoSolverLibrary = -6;    ///< the library or one of its entries i
 constexpr int kConvertFailed = -10;     ///< the convert stage failed
 constexpr int kSolveFailed = -20;       ///< the solve stage ended by an integer
 
+/// What each value of the launcher's own means, in a few words, for tables
+/// of many runs.
+struct ReturnValueMeaning {
+  int value;
+  const char* meaning;
+};
+constexpr ReturnValueMeaning kReturnValueMeanings[] = {
+    {kRunEnded, "finished"},
+    {kUsageError, "usage error"},
+    {kStreamFailed, "command stream can't be written"},
+    {kNoAutoCommandFile, "no auto-command file"},
+    {kNoSolverScript, "no solver script"},
+    {kStreamInUseByAnotherRun, "command stream in use by another run"},
+    {kNoSolverLibrary, "solver library lacks an entry"},
+    {kConvertFailed, "convert failed"},
+    {kSolveFailed, "solve failed"},
+};
+/// The meaning of any other value: the library raised it.
+constexpr char kLibraryValueMeaning[] = "error raised by the solver library";
+
 #endif  // KVSOLVER_LAUNCHER_RETURN_VALUES_H_
