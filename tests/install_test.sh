@@ -21,6 +21,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 standin=$(grep -c '^KVSOLVER_INSTALL_STANDIN:BOOL=ON' "$build/CMakeCache.txt")
 
 check "launcher installed" test -x "$prefix/bin/kvsolver"
+check "kvsolver-batch installed" test -x "$prefix/bin/kvsolver-batch" -a -f "$prefix/share/man/man1/kvsolver-batch.1.gz"
 check "manual page installed" test -f "$prefix/share/man/man1/kvsolver.1.gz"
 check "copyright and changelog installed" \
     test -f "$prefix/share/doc/kvsolver/copyright" -a -f "$prefix/share/doc/kvsolver/changelog.gz"

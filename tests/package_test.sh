@@ -33,7 +33,13 @@ LD_LIBRARY_PATH=$build/lib /usr/bin/kvsolver job >out || status=$?
 [ "$status" -eq 0 ] || { cat out; echo "package: the packaged launcher ended with $status"; exit 1; }
 grep -q '^ Return Value of KV Solver = 0 $' out
 grep -q 'CONVERT-PROCESSING IS SUCCESSFULLY FINISHED' out
+# The packaged batch runs the job with the packaged launcher beside it.
+status=0
+LD_LIBRARY_PATH=$build/lib /usr/bin/kvsolver-batch job.kcf >table 2>/dev/null || status=$?
+[ "$status" -eq 0 ] || { cat table; echo "package: kvsolver-batch ended with $status"; exit 1; }
+grep -q '^\. *job.kcf *0 *finished' table
 test -f /usr/share/man/man1/kvsolver.1.gz
+test -f /usr/share/man/man1/kvsolver-batch.1.gz
 test -f /usr/share/doc/kvsolver/copyright
 test -f /usr/share/doc/kvsolver/changelog.gz
 man -l /usr/share/man/man1/kvsolver.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/kvsolver.1.gz | grep -q '^.TH KVSOLVER'
