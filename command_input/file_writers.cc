@@ -51,11 +51,7 @@ void CopyCommands(LineSource* source, FILE* stream) {
 /// text before the line end, up to its first NUL.
 std::string ReadModelName(LineSource* source) {
   std::string line;
-  Chunk chunk;
-  while (ReadChunk(source, &chunk)) {
-    line.append(chunk.bytes, chunk.length);
-    if (chunk.last) break;
-  }
+  ReadWholeLine(source, &line);
   if (!line.empty() && line.back() == '\n') line.pop_back();
   return line.substr(0, line.find('\0'));
 }

@@ -162,6 +162,16 @@ bool ReadChunk(LineSource* source, Chunk* chunk) {
   return true;
 }
 
+bool ReadWholeLine(LineSource* source, std::string* line) {
+  line->clear();
+  Chunk chunk;
+  while (ReadChunk(source, &chunk)) {
+    line->append(chunk.bytes, chunk.length);
+    if (chunk.last) return true;
+  }
+  return false;
+}
+
 bool BeginsWithWord(const Chunk& chunk, const char* word) {
   return chunk.length >= 4 && std::memcmp(chunk.bytes, word, 4) == 0;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "command_input/file_code.h"
 
@@ -52,6 +53,11 @@ void SkipMark(LineSource* source);
 /// does not end its line ends on a whole UTF-8 character. Returns false at
 /// end of input. The bytes stay valid until the next call.
 bool ReadChunk(LineSource* source, Chunk* chunk);
+
+/// Reads the next line whole into `*line`, its line end included, for a
+/// line that must be held at once (a model name). Returns false at end of
+/// input.
+bool ReadWholeLine(LineSource* source, std::string* line);
 
 /// Whether the line that `chunk` begins starts with the four bytes of `word`.
 bool BeginsWithWord(const Chunk& chunk, const char* word);

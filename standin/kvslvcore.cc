@@ -35,19 +35,12 @@ struct Stream {
   }
 };
 
-/// Reads the rest of the current line whole into `line`, without its line
-/// end. Returns false at end of input.
-bool ReadWholeLine(Stream* stream, std::string* line) {
-  line->clear();
-  Chunk chunk;
-  bool read = false;
-  while (ReadChunk(&stream->lines, &chunk)) {
-    read = true;
-    line->append(chunk.bytes, chunk.length);
-    if (chunk.last) break;
-  }
+/// Reads the next line whole into `line`, without its line end. Returns
+/// false at end of input.
+bool ReadLineText(Stream* stream, std::string* line) {
+  if (!ReadWholeLine(&stream->lines, line)) return false;
   if (!line->empty() && line->back() == '\n') line->pop_back();
-  return read;
+  return true;
 }
 
 /// Opens the command stream in the working directory and reads its model
@@ -57,7 +50,7 @@ bool OpenStream(Stream* stream, std::string* model) {
   if (stream->file == nullptr) return false;
   InitLineSource(&stream->lines, stream->file, FileCodePlain);
   std::string flag;
-  return ReadWholeLine(stream, model) && ReadWholeLine(stream, &flag);
+  return ReadLineText(stream, model) && ReadLineText(stream, &flag);
 }
 
 /// Calls `each(chunk)` for every chunk of every command before the stop
