@@ -71,6 +71,8 @@ fi
 KVS_STANDIN_LOG=calls.log "${run[@]}" --model beam.kmd --summary summary.tsv "${jobs[@]}" \
     >table 2>progress
 status=$?
+echo "kvsolver-batch ${run[*]:1} --model beam.kmd ... (exit status $status):"
+cat table
 check "exit status 1: a job did not return 0" test "$status" -eq 1
 same "the table" "directory  job          return value  meaning seconds
 case1      job.kcf      0             finished S
