@@ -106,7 +106,26 @@ for args in "" "nosuch/job.kcf" "case1/beam.kmd" "case3/job.kss" "-j 0 case1/job
     check "usage error for '$args'" test $? -eq 2
 done
 
+# Interrupted: no new job starts, the running one gets SIGTERM (on Slurm,
+# through scancel) and is waited for, and the table shows what ran.
+interrupt() {  # signal exit-status
+    rm -f case1/*.log case1/*.result case1/calls.log
+    KVS_STANDIN_LOG=calls.log KVS_STANDIN_SOLVE_WAIT=$scratch/never "${run[@]}" \
+        case1/job.kcf case1/second.kcf >table 2>/dev/null &
+    local pid=$! status
+    for _ in $(seq 300); do grep -q k_solver case1/calls.log 2>/dev/null && break; sleep 0.1; done
+    kill -s "$1" "$pid"
+    wait "$pid"
+    status=$?
+    check "SIG$1: exit status $2" test "$status" -eq "$2"
+    check "SIG$1: the running job's row" grep -q '^case1  *job.kcf  *SIGTERM ' table
+    check "SIG$1: no new job started" test ! -e case1/second.log
+}
+interrupt INT 130
+
 if [[ $mode == local ]]; then
+    interrupt TERM 143
+
     # Forty jobs in twenty directories, two to a directory: the lock never
     # fires between a directory's own jobs, and no stream mixes with another.
     many=$scratch/many
@@ -133,26 +152,6 @@ if [[ $mode == local ]]; then
         done
     done
     check "each job solved its own commands and only them" test $mixed -eq 0
-
-    # Interrupted: no new job starts, the running one gets SIGTERM and is
-    # waited for, and the table shows what ran.
-    for signal in INT TERM; do
-        rm -f case1/*.log case1/*.result
-        KVS_STANDIN_SOLVE_WAIT=$scratch/never "$batch" case1/job.kcf case1/second.kcf \
-            >table 2>/dev/null &
-        pid=$!
-        for _ in $(seq 100); do grep -q k_solver case1/calls.log 2>/dev/null && break; sleep 0.1; done
-        rm -f case1/calls.log
-        for _ in $(seq 100); do [[ -e case1/job.log ]] && break; sleep 0.1; done
-        sleep 0.5
-        kill -s "$signal" "$pid"
-        wait "$pid"
-        status=$?
-        want=$([[ $signal == INT ]] && echo 130 || echo 143)
-        check "SIG$signal: exit status $want" test "$status" -eq "$want"
-        check "SIG$signal: the running job's row" grep -q '^case1  *job.kcf  *SIGTERM ' table
-        check "SIG$signal: no new job started" test ! -e case1/second.log
-    done
 
     # KVSOLVER names another launcher; a launcher that dies has no report line.
     printf '#!/bin/sh\necho " Return Value of KV Solver = 7 "\nexit 7\n' >"$scratch/other"
