@@ -19,8 +19,8 @@ namespace {
 /// symbolic link in its place is never followed, whether it points at a
 /// file of the user's or nowhere, and a FIFO or device there is never
 /// waited on: only a regular file is the stream. A stream another run
-/// holds is left as it is.
-FILE* OpenCommandStream(int* lock) {
+/// holds is left as it is, and `*in_use` set.
+FILE* OpenCommandStream(int* lock, bool* in_use) {
   int fd = open(kCommandStreamName,
                 O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
@@ -29,10 +29,10 @@ FILE* OpenCommandStream(int* lock) {
     close(fd);
     return nullptr;
   }
-  if (LockCommandStream(fd, lock) == StreamLock::kInUse) {
+  *in_use = LockCommandStream(fd, lock) == StreamLock::kInUse;
+  if (*in_use) {
     close(fd);
-    Print(kStreamInUse);
-    throw kStreamInUseByAnotherRun;
+    return nullptr;
   }
   if (ftruncate(fd, 0) != 0 || fcntl(fd, F_SETFL, 0) != 0) {
     close(fd);
@@ -63,7 +63,12 @@ void ReadFromDialogue(FILE* stream, char* mode, DialogueState* dialogue) {
 }  // namespace
 
 FILE* CreateCommandStream(int* lock) {
-  FILE* stream = OpenCommandStream(lock);
+  bool in_use = false;
+  FILE* stream = OpenCommandStream(lock, &in_use);
+  if (in_use) {
+    Print(kStreamInUse);
+    throw kStreamInUseByAnotherRun;
+  }
   if (stream == nullptr) {
     Print(kCannotCreateStream);
     throw kStreamFailed;
