@@ -2,38 +2,55 @@
 
 #include <sys/stat.h>
 
-#include <climits>
-#include <cstdlib>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <map>
+#include <utility>
+
+bool NameJob(const std::string& directory, const std::string& file, Job* job) {
+  job->directory = directory;
+  job->file = file;
+  job->path = PathInDirectory(*job, file);
+  size_t dot = file.rfind('.');
+  std::string extension = dot == std::string::npos ? "" : file.substr(dot);
+  if (dot == 0 || (extension != ".kcf" && extension != ".acf" && extension != ".kss"))
+    return false;
+  job->base = file.substr(0, dot);
+  job->script = extension == ".kss";
+  job->log = job->base + ".log";
+  job->result = job->base + ".result";
+  return true;
+}
 
 std::string ParseJob(const std::string& path, Job* job) {
   size_t slash = path.rfind('/');
-  job->path = path;
-  job->directory = slash == std::string::npos ? "." : path.substr(0, slash);
-  if (job->directory.empty()) job->directory = "/";
-  job->file = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = job->file.rfind('.');
-  std::string extension = dot == std::string::npos ? "" : job->file.substr(dot);
-  if (dot == 0 || (extension != ".kcf" && extension != ".acf" && extension != ".kss"))
+  std::string directory = slash == std::string::npos ? std::string(".")
+                          : slash == 0                ? std::string("/")
+                                                      : path.substr(0, slash);
+  if (!NameJob(directory, slash == std::string::npos ? path : path.substr(slash + 1), job))
     return "is no .kcf, .acf or .kss file";
-  job->base = job->file.substr(0, dot);
-  job->script = extension == ".kss";
+  job->path = path;
   struct stat info;
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return "is no file";
-  char real[PATH_MAX];
-  if (realpath(job->directory.c_str(), real) == nullptr) return "has no directory";
-  job->key = real;
-  std::string prefix = job->directory == "." ? "" : job->directory + "/";
-  job->log = prefix + job->base + ".log";
-  job->result = prefix + job->base + ".result";
+  if (stat(job->directory.c_str(), &info) != 0) return "has no directory";
+  job->device = info.st_dev;
+  job->inode = info.st_ino;
   return "";
+}
+
+std::string PathInDirectory(const Job& job, const std::string& name) {
+  if (job.directory == ".") return name;
+  if (job.directory == "/") return "/" + name;
+  return job.directory + "/" + name;
 }
 
 std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs) {
   std::vector<std::vector<size_t>> groups;
-  std::map<std::string, size_t> group_of;
+  std::map<std::pair<dev_t, ino_t>, size_t> group_of;
   for (size_t i = 0; i < jobs.size(); ++i) {
-    auto [at, added] = group_of.emplace(jobs[i].key, groups.size());
+    auto [at, added] = group_of.emplace(std::make_pair(jobs[i].device, jobs[i].inode),
+                                        groups.size());
     if (added) groups.emplace_back();
     groups[at->second].push_back(i);
   }
@@ -43,4 +60,22 @@ std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs) 
 std::vector<std::string> LauncherArguments(const Job& job, const std::string& model) {
   if (job.script) return {model, job.base};
   return {job.base};
+}
+
+std::string ReadJobList(const std::string& path, std::vector<std::string>* paths) {
+  FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "r");
+  if (in == nullptr) return "cannot read " + path + ": " + std::strerror(errno);
+  char* line = nullptr;
+  size_t room = 0;
+  ssize_t n;
+  while ((n = getline(&line, &room, in)) > 0) {
+    std::string entry(line, static_cast<size_t>(n));
+    if (entry.back() == '\n') entry.pop_back();
+    if (!entry.empty()) paths->push_back(entry);
+  }
+  bool failed = std::ferror(in) != 0;
+  std::free(line);
+  if (in != stdin) std::fclose(in);
+  if (failed) return "cannot read " + path + ": " + std::strerror(errno);
+  return "";
 }

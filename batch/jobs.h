@@ -3,6 +3,8 @@
 #ifndef KVSOLVER_BATCH_JOBS_H_
 #define KVSOLVER_BATCH_JOBS_H_
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -10,17 +12,25 @@
 struct Job {
   std::string path;       ///< as given
   std::string directory;  ///< its directory as given, "." for none
-  std::string key;        ///< its directory's real path: jobs alike share it
+  dev_t device = 0;       ///< the directory on disk: jobs alike share it,
+  ino_t inode = 0;        ///< however the path spells or reaches it
   std::string file;       ///< the command file's name
   std::string base;       ///< its name without the extension
-  bool script;            ///< a .kss solver script (run with the model)
-  std::string log;        ///< DIRECTORY/BASE.log: the run's output
-  std::string result;     ///< DIRECTORY/BASE.result: how the run ended
+  bool script = false;    ///< a .kss solver script (run with the model)
+  std::string log;        ///< BASE.log in the directory: the run's output
+  std::string result;     ///< BASE.result in the directory: how it ended
 };
+
+/// Names job `file` of `directory` without looking at the disk. Returns
+/// false when the name is no .kcf, .acf or .kss file.
+bool NameJob(const std::string& directory, const std::string& file, Job* job);
 
 /// Reads JOB path `path`. Returns an empty text and fills `*job`, or says
 /// why the path is no job: no .kcf, .acf or .kss file, or a missing one.
 std::string ParseJob(const std::string& path, Job* job);
+
+/// `name` in the job's directory, as the jobs were given ("case1/job.log").
+std::string PathInDirectory(const Job& job, const std::string& name);
 
 /// The jobs' indexes by directory: directories in the order they first
 /// appear, and each directory's jobs in the order given.
@@ -29,5 +39,9 @@ std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs);
 /// The launcher's arguments for `job`: the base name, or the model and
 /// the base name of a solver script.
 std::vector<std::string> LauncherArguments(const Job& job, const std::string& model);
+
+/// Reads JOB paths from `path` ("-" for standard input), one a line, into
+/// `*paths`; empty lines are skipped. Returns an empty text, or why not.
+std::string ReadJobList(const std::string& path, std::vector<std::string>* paths);
 
 #endif  // KVSOLVER_BATCH_JOBS_H_

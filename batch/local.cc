@@ -1,66 +1,165 @@
 #include "batch/local.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
-#include "batch/progress.h"
 #include "batch/signals.h"
-#include "batch/spawn.h"
-#include "batch/task.h"
 
 namespace {
 
-/// Forgets the tasks of `running` that have ended.
-void Reap(std::vector<pid_t>* running) {
-  for (size_t i = 0; i < running->size();) {
-    int status;
-    if (waitpid((*running)[i], &status, WNOHANG) == (*running)[i]) {
-      running->erase(running->begin() + static_cast<long>(i));
-    } else {
-      ++i;
+/// A task that is running, as the batch sees it.
+struct Running {
+  pid_t pid;
+  int reports;         ///< the read end of its report pipe
+  size_t group;
+  std::string buffer;  ///< the part of a report line read so far
+};
+
+/// Starts the task of `group` as a child of this process. Returns it, or
+/// a pid of -1 with `*why` set.
+Running StartTask(const TaskSettings& settings, const Study& study,
+                  const std::vector<size_t>& group, size_t index, std::string* why) {
+  int reports[2];
+  if (pipe2(reports, O_CLOEXEC) != 0) {
+    *why = std::string("cannot start its task: ") + std::strerror(errno);
+    return {-1, -1, index, {}};
+  }
+  pid_t parent = getpid(), pid = ForkRetrying();
+  if (pid == 0) {
+    // Out of the terminal's reach: a Ctrl-C reaches the batch alone, which
+    // then stops each task in order; and gone with the batch.
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(1);
+    close(reports[0]);
+    CatchSignals();
+    _exit(RunTask(settings, study.jobs, group, reports[1]) ? 0 : 1);
+  }
+  close(reports[1]);
+  if (pid < 0) {
+    *why = std::string("cannot start its task: ") + std::strerror(errno);
+    close(reports[0]);
+  }
+  return {pid, reports[0], index, {}};
+}
+
+/// Takes in the complete report lines of `task`.
+void TakeReports(Running* task, Monitor* monitor) {
+  size_t end;
+  while ((end = task->buffer.find('\n')) != std::string::npos) {
+    std::string line = task->buffer.substr(0, end);
+    task->buffer.erase(0, end + 1);
+    char* rest = nullptr;
+    size_t index = std::strtoul(line.c_str() + std::min<size_t>(2, line.size()), &rest, 10);
+    if (line.size() < 3 || index >= monitor->study().jobs.size()) continue;
+    if (line[0] == 'S') {
+      monitor->Started(index);
+    } else if (line[0] == 'R' && *rest == ' ') {
+      std::optional<Result> result = ResultFromJson(rest + 1);
+      if (result) monitor->Ended(index, *result);
     }
   }
 }
 
+/// The way `status` ended a task, in words.
+std::string TaskEnd(int status) {
+  if (WIFSIGNALED(status)) {
+    const char* name = sigabbrev_np(WTERMSIG(status));
+    return std::string("its task was ended by SIG") + (name != nullptr ? name : "?");
+  }
+  return "its task ended with exit status " + std::to_string(WEXITSTATUS(status));
+}
+
+/// Gives the jobs of an ended task that it left without a result one: the
+/// job it had started is lost; those it never started were not run.
+void SettleTask(int status, const std::vector<size_t>& group,
+                const std::string& not_run, Monitor* monitor) {
+  for (size_t i : group) {
+    if (monitor->study().ended[i]) continue;
+    const std::string& log = monitor->study().results[i].log;
+    if (monitor->study().started[i])
+      monitor->Ended(i, Unrun(State::kLost, TaskEnd(status) + " before the job's result", log));
+    else
+      monitor->Ended(i, Unrun(State::kNotRun,
+                              not_run.empty() ? TaskEnd(status) + " before its turn" : not_run,
+                              log));
+  }
+}
+
+/// Why jobs not started yet won't be: the batch stopped, or too many failed.
+std::string NotRunReason(bool halted) {
+  if (StopSignal() != 0) {
+    const char* name = sigabbrev_np(StopSignal());
+    return std::string("the batch was stopped by SIG") + (name != nullptr ? name : "?");
+  }
+  return halted ? "--max-fails was reached" : "";
+}
+
 }  // namespace
 
-bool RunLocally(const std::string& self, const std::string& model, const std::vector<Job>& jobs,
-                const std::vector<std::vector<size_t>>& groups, size_t parallel) {
-  Progress progress;
-  InitProgress(&progress, jobs);
-  std::vector<pid_t> running;
+void RunLocally(const TaskSettings& settings, const std::vector<std::vector<size_t>>& groups,
+                const Pace& pace, Monitor* monitor) {
+  std::vector<Running> running;
   size_t next = 0;
-  bool started_all = true, stopping = false;
+  bool stop_sent = false, halt_sent = false;
   for (;;) {
-    while (StopSignal() == 0 && running.size() < parallel && next < groups.size()) {
-      std::vector<Job> task;
-      for (size_t i : groups[next]) task.push_back(jobs[i]);
+    bool halted = pace.max_fails > 0 && monitor->study().unsuccessful >= pace.max_fails;
+    if (halted && !halt_sent) {
+      for (const Running& task : running) kill(task.pid, SIGUSR1);
+      halt_sent = true;
+    }
+    if (StopSignal() != 0 && !stop_sent) {
+      for (const Running& task : running) kill(task.pid, SIGTERM);
+      stop_sent = true;
+    }
+    while (StopSignal() == 0 && !halted && running.size() < pace.parallel &&
+           next < groups.size()) {
+      std::string why;
+      Running task = StartTask(settings, monitor->study(), groups[next], next, &why);
       ++next;
-      // Its own process group: a Ctrl-C reaches the batch alone, which
-      // then stops each task in order.
-      SpawnOptions options;
-      options.own_group = true;
-      pid_t pid = Spawn(TaskArguments(self, model, task), options);
-      if (pid < 0) {
-        std::fprintf(stderr, "kvsolver-batch: cannot start a task for %s\n",
-                     task[0].directory.c_str());
-        started_all = false;
+      if (task.pid > 0) {
+        running.push_back(task);
         continue;
       }
-      running.push_back(pid);
+      for (size_t i : groups[task.group])
+        monitor->Ended(i, Unrun(State::kLost, why, monitor->study().results[i].log));
     }
-    if (StopSignal() != 0 && !stopping) {
-      for (pid_t pid : running) kill(-pid, SIGTERM);
-      stopping = true;
+    if (running.empty()) break;
+    std::vector<pollfd> fds;
+    for (const Running& task : running) fds.push_back({task.reports, POLLIN, 0});
+    fds.push_back({WakeDescriptor(), POLLIN, 0});
+    if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
+    DrainWake();
+    for (size_t t = 0; t < running.size();) {
+      Running& task = running[t];
+      char block[1 << 14];
+      ssize_t n = fds[t].revents != 0 ? read(task.reports, block, sizeof block) : -1;
+      if (n > 0) task.buffer.append(block, static_cast<size_t>(n));
+      TakeReports(&task, monitor);
+      if (n != 0) {
+        ++t;
+        continue;
+      }
+      int status = 0;
+      while (waitpid(task.pid, &status, 0) < 0 && errno == EINTR) {
+      }
+      close(task.reports);
+      SettleTask(status, groups[task.group], NotRunReason(halted), monitor);
+      running.erase(running.begin() + static_cast<long>(t));
+      fds.erase(fds.begin() + static_cast<long>(t));
     }
-    Reap(&running);
-    UpdateProgress(&progress, jobs);
-    if (running.empty() && (next == groups.size() || StopSignal() != 0)) break;
-    usleep(100000);
+    monitor->Tick();
   }
-  EndProgress(&progress, jobs);
-  return started_all;
+  std::string reason = NotRunReason(pace.max_fails > 0 &&
+                                    monitor->study().unsuccessful >= pace.max_fails);
+  for (size_t g = next; g < groups.size(); ++g)
+    for (size_t i : groups[g])
+      monitor->Ended(i, Unrun(State::kNotRun, reason, monitor->study().results[i].log));
 }

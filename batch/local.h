@@ -2,16 +2,23 @@
 #ifndef KVSOLVER_BATCH_LOCAL_H_
 #define KVSOLVER_BATCH_LOCAL_H_
 
-#include <string>
 #include <vector>
 
-#include "batch/jobs.h"
+#include "batch/monitor.h"
+#include "batch/task.h"
 
-/// Runs each directory's task as a process of its own, at most `parallel`
-/// at once, showing the progress, until all have ended; after a stop
-/// signal no task starts and the running ones are sent SIGTERM and waited
-/// for. Returns false when a task could not be started.
-bool RunLocally(const std::string& self, const std::string& model, const std::vector<Job>& jobs,
-                const std::vector<std::vector<size_t>>& groups, size_t parallel);
+/// How many tasks may run, and when to stop starting them.
+struct Pace {
+  size_t parallel = 1;   ///< tasks at once
+  size_t max_fails = 0;  ///< start nothing new after this many unsuccessful jobs; 0: never
+};
+
+/// Runs each directory's task (`groups`: job indexes by directory) as a
+/// process of its own, at most `pace.parallel` at once, and hands every
+/// job's result to `monitor` as its task reports it. After a stop signal
+/// no task starts and the running ones are stopped; every job without a
+/// result at the end is given one.
+void RunLocally(const TaskSettings& settings, const std::vector<std::vector<size_t>>& groups,
+                const Pace& pace, Monitor* monitor);
 
 #endif  // KVSOLVER_BATCH_LOCAL_H_

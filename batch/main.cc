@@ -2,26 +2,30 @@
 // and reports them in one table.
 //
 // Jobs in one directory share its command stream, so they run one after
-// the other in one task; the directories' tasks run side by side. A task is
-// this program again, started with --task, so that it runs the same way on
-// this machine and on a cluster's nodes.
+// the other in one task; the directories' tasks run side by side. Each
+// task reports every job's result as one record, which the table, the
+// summary and the progress line are made from.
+#include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "batch/jobs.h"
+#include "batch/escape.h"
 #include "batch/local.h"
-#include "batch/outcome.h"
+#include "batch/monitor.h"
+#include "batch/options.h"
+#include "batch/plan.h"
+#include "batch/program_path.h"
 #include "batch/report.h"
 #include "batch/signals.h"
 #include "batch/slurm.h"
+#include "batch/study.h"
 #include "batch/task.h"
 
 namespace {
@@ -30,178 +34,126 @@ constexpr int kAllSucceeded = 0;
 constexpr int kSomeFailed = 1;
 constexpr int kCannotStart = 2;
 
-constexpr char kUsage[] =
-    "Usage: kvsolver-batch [-j N] [--model NAME] [--summary FILE]\n"
-    "                      [--slurm [--sbatch-option OPT]...] JOB...\n"
-    "\n"
-    "Runs kvsolver for each JOB and prints a table of how each ended.\n"
-    "  JOB                DIR/NAME.kcf or DIR/NAME.acf: kvsolver NAME in DIR;\n"
-    "                     DIR/NAME.kss: kvsolver MODEL NAME in DIR\n"
-    "  -j N               at most N directories at once (default: the CPUs)\n"
-    "  --model NAME       the model for .kss jobs, passed as given\n"
-    "  --summary FILE     the table's rows as tab-separated values\n"
-    "  --slurm            run the directories as one Slurm job array\n"
-    "  --sbatch-option OPT  pass OPT on to sbatch (with --slurm)\n"
-    "Each job's output goes to DIR/NAME.log. Jobs in one directory run one\n"
-    "after the other. Exit status: 0 when every job returned 0, 1 when any\n"
-    "did not, 2 for a usage error. See man kvsolver-batch.\n";
-
-/// What the command line asks for.
-struct Request {
-  size_t parallel = 0;
-  std::string model;
-  std::string summary;
-  bool slurm = false;
-  std::vector<std::string> sbatch_options;
-  bool task = false;
-  std::vector<std::string> paths;
-};
-
-int UsageError(const std::string& why) {
-  std::fprintf(stderr, "kvsolver-batch: %s\n%s", why.c_str(), kUsage);
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeControls(why).c_str());
   return kCannotStart;
 }
 
-/// Whether `arg` is option `name` with a value, as "--name VALUE" or
-/// "--name=VALUE" (or "-jN"); takes the value into `*value`.
-bool TakeValue(const std::string& name, int argc, char** argv, int* i, std::string* value) {
-  std::string arg = argv[*i];
-  if (arg == name) {
-    if (*i + 1 >= argc) return false;
-    *value = argv[++*i];
-    return true;
-  }
-  std::string joined = name.size() == 2 ? name : name + "=";
-  if (arg.size() > joined.size() && arg.compare(0, joined.size(), joined) == 0) {
-    *value = arg.substr(joined.size());
-    return true;
-  }
-  return false;
-}
-
-/// Reads the command line into `*request`. Returns an empty text, or why
-/// it is no request.
-std::string ParseArguments(int argc, char** argv, Request* request) {
-  bool options_ended = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i], value;
-    if (options_ended || arg.empty() || arg[0] != '-') {
-      request->paths.push_back(arg);
-    } else if (arg == "--") {
-      options_ended = true;
-    } else if (arg == "--slurm") {
-      request->slurm = true;
-    } else if (arg == "--task") {
-      request->task = true;
-    } else if (TakeValue("-j", argc, argv, &i, &value)) {
-      char* end = nullptr;
-      long n = std::strtol(value.c_str(), &end, 10);
-      if (value.empty() || *end != '\0' || n < 1 || n > 100000) return "-j needs a number of at least 1";
-      request->parallel = static_cast<size_t>(n);
-    } else if (TakeValue("--model", argc, argv, &i, &value)) {
-      request->model = value;
-    } else if (TakeValue("--summary", argc, argv, &i, &value)) {
-      request->summary = value;
-    } else if (TakeValue("--sbatch-option", argc, argv, &i, &value)) {
-      request->sbatch_options.push_back(value);
-    } else {
-      return "unknown option " + arg;
-    }
-  }
-  if (request->paths.empty()) return "no JOB given";
-  if (!request->sbatch_options.empty() && !request->slurm) return "--sbatch-option needs --slurm";
-  return "";
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "kvsolver-batch: %s\nTry 'kvsolver-batch --help'.\n",
+               EscapeControls(why).c_str());
+  return kCannotStart;
 }
 
 /// Reads every JOB path. Returns an empty text, or why one is no job.
 std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
-  std::set<std::string> logs;
+  std::set<std::pair<std::pair<dev_t, ino_t>, std::string>> logs;
   for (const std::string& path : request.paths) {
     Job job;
     std::string why = ParseJob(path, &job);
     if (!why.empty()) return path + " " + why;
     if (job.script && request.model.empty()) return path + " is a solver script: give --model";
-    if (!logs.insert(job.key + "/" + job.base).second)
+    if (!logs.insert({{job.device, job.inode}, job.base}).second)
       return path + ": another job of its directory has the same name, and log";
     jobs->push_back(job);
   }
   return "";
 }
 
-/// This program's own path, for starting its tasks.
-std::string SelfPath() {
-  char path[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "kvsolver-batch";
-  path[n] = '\0';
-  return path;
+/// The launcher every task runs: what KVSOLVER names, else the kvsolver
+/// beside this program. Empty, with `*why`, when it can't be run.
+std::string LauncherPath(const std::string& self, std::string* why) {
+  const char* named = std::getenv("KVSOLVER");
+  if (named != nullptr && *named != '\0') return ResolveProgram(named, why);
+  return ResolveProgram(self.substr(0, self.rfind('/') + 1) + "kvsolver", why);
 }
 
-/// The launcher: KVSOLVER from the environment, else the kvsolver beside
-/// this program.
-std::string LauncherPath(const std::string& self) {
-  const char* named = std::getenv("KVSOLVER");
-  if (named != nullptr && *named != '\0') return named;
-  return self.substr(0, self.rfind('/') + 1) + "kvsolver";
+/// A token no other batch has: results that carry it are this batch's.
+std::string BatchToken() {
+  unsigned char bytes[12];
+  if (getrandom(bytes, sizeof bytes, 0) != sizeof bytes) {
+    std::snprintf(reinterpret_cast<char*>(bytes), sizeof bytes, "%d", getpid());
+  }
+  std::string token;
+  char hex[3];
+  for (unsigned char byte : bytes) {
+    std::snprintf(hex, sizeof hex, "%02x", byte);
+    token += hex;
+  }
+  return token;
+}
+
+/// The table and the exit status of a study whose results are all in.
+int Report(const Study& study, const Monitor* monitor) {
+  if (!PrintTable(study, stdout)) return Fail("cannot write the table to standard output");
+  if (monitor != nullptr && !monitor->failure().empty()) return kCannotStart;
+  if (StopSignal() != 0) return 128 + StopSignal();
+  return study.AllSucceeded() ? kAllSucceeded : kSomeFailed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  CatchSignals();
   Request request;
-  std::string why = ParseArguments(argc, argv, &request);
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
+  std::string why = ParseOptions(argc, argv, &request);
   if (!why.empty()) return UsageError(why);
+  if (request.help) return std::fputs(kBatchUsage, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 2;
+  if (request.version) {
+    std::printf("kvsolver-batch %s\n", KVSOLVER_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 2;
+  }
+  if (!request.task_file.empty()) return RunClusterTask(request.task_file);
   std::vector<Job> jobs;
   why = ParseJobs(request, &jobs);
   if (!why.empty()) return UsageError(why);
-
-  CatchStopSignals();
-  std::string self = SelfPath();
-  std::string launcher = LauncherPath(self);
-  if (request.task) {
-    RunTask(launcher, request.model, jobs);
-    return 0;
-  }
-  if (access(launcher.c_str(), X_OK) != 0) {
-    std::fprintf(stderr, "kvsolver-batch: cannot run the launcher %s\n", launcher.c_str());
-    return kCannotStart;
-  }
-  // What an earlier batch left must not pass for this one's results.
-  for (const Job& job : jobs) {
-    unlink(job.result.c_str());
-    unlink(job.log.c_str());
-  }
-
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
-  bool started;
-  if (request.slurm) {
-    started = RunOnSlurm(self, launcher, request.model, jobs, groups, request.parallel,
-                         request.sbatch_options);
-  } else {
-    size_t parallel = request.parallel;
-    if (parallel == 0) parallel = static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
-    started = RunLocally(self, request.model, jobs, groups, parallel);
-  }
-  if (!started) {
-    std::fprintf(stderr, "kvsolver-batch: the batch could not be started\n");
-    return kCannotStart;
+  Study study(std::move(jobs));
+
+  if (request.dry_run)
+    return PrintPlan(study, groups, request.model, request.resume, stdout)
+               ? 0 : Fail("cannot write the plan to standard output");
+  if (request.status) {
+    ReadResults(&study);
+    if (!request.summary.empty()) {
+      why = WriteSummary(request.summary, study);
+      if (!why.empty()) return Fail(why);
+    }
+    return Report(study, nullptr);
   }
 
-  std::vector<std::optional<Outcome>> outcomes;
-  bool all_succeeded = true;
-  for (const Job& job : jobs) {
-    outcomes.push_back(ReadOutcome(job));
-    all_succeeded = all_succeeded && outcomes.back() && Succeeded(*outcomes.back());
+  std::string self = SelfPath();
+  TaskSettings settings;
+  settings.launcher = LauncherPath(self, &why);
+  if (settings.launcher.empty()) return UsageError(why);
+  if (!request.summary.empty()) {
+    why = WriteSummary(request.summary, study);
+    if (!why.empty()) return UsageError(why);
   }
-  PrintTable(jobs, outcomes);
-  if (!request.summary.empty() && !WriteSummary(request.summary, jobs, outcomes)) {
-    std::fprintf(stderr, "kvsolver-batch: cannot write %s\n", request.summary.c_str());
-    all_succeeded = false;
+  settings.model = request.model;
+  settings.batch = BatchToken();
+  settings.host = ShortHostName();
+  settings.resume = request.resume;
+  settings.retries = request.retries;
+  settings.retry_on = request.retry_on;
+  settings.limits = {request.timeout, request.kill_after};
+
+  Pace pace;
+  pace.parallel = request.parallel;
+  if (pace.parallel == 0) pace.parallel = static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+  pace.max_fails = request.max_fails;
+  Monitor monitor(&study, pace.parallel, request.summary);
+  if (request.slurm) {
+    SlurmSettings slurm;
+    slurm.self = self;
+    slurm.folder = AbsolutePath("kvsolver-batch-slurm");
+    slurm.throttle = request.parallel;
+    slurm.options = request.sbatch_options;
+    why = RunOnSlurm(settings, slurm, groups, &monitor);
+    if (!why.empty()) return Fail(why);
+  } else {
+    RunLocally(settings, groups, pace, &monitor);
   }
-  if (StopSignal() != 0) return 128 + StopSignal();
-  return all_succeeded ? kAllSucceeded : kSomeFailed;
+  monitor.Finish();
+  return Report(study, &monitor);
 }

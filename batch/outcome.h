@@ -1,40 +1,38 @@
-// How a job ended: what its run of the launcher left in its directory
-// (the .result file the task writes, the report line in the .log), and
-// what that means.
+// How a run of the launcher ended, judged from its exit and the end of its
+// log: the state, the return value and what it means.
 #ifndef KVSOLVER_BATCH_OUTCOME_H_
 #define KVSOLVER_BATCH_OUTCOME_H_
 
 #include <optional>
 #include <string>
 
-#include "batch/jobs.h"
+#include "batch/result.h"
 
-/// The end of one job's run.
-struct Outcome {
-  bool signaled;     ///< ended by a signal rather than an exit
-  int code;          ///< the exit status, or the signal
-  double seconds;    ///< how long it ran
-  std::optional<int> return_value;  ///< the value of its report line, if any
+/// What the end of a log says: the value of its report line, when the log
+/// ends with one, and the launcher's message just before it, if any.
+struct LogEnding {
+  std::optional<int> return_value;
+  std::string message;
 };
 
-/// Writes how the job's run ended to its .result file, whole or not at all.
-void WriteResult(const Job& job, bool signaled, int code, double seconds);
+/// Reads the end of a log's text (its last bytes are enough). A report
+/// line counts only as the log's last line: a line that looks like one
+/// further up (a model name, a library's message) is no report.
+LogEnding ReadLogEnding(const std::string& tail);
 
-/// Whether the job's run has ended: its .result file is there.
-bool HasResult(const Job& job);
+/// The last bytes of the file open at `fd`, enough for ReadLogEnding.
+std::string ReadTail(int fd);
 
-/// Reads the job's .result file and the report line of its .log. Returns
-/// nothing when the job has not ended (or never ran).
-std::optional<Outcome> ReadOutcome(const Job& job);
+/// Who ended the launcher, when it was not its own end.
+enum class Sender {
+  kNobody,   ///< it exited, or a signal from elsewhere ended it
+  kBatch,    ///< the batch was stopped (Ctrl-C, SIGTERM, the batch gone)
+  kTimeout,  ///< --timeout ran out
+};
 
-/// Whether the job succeeded: it reported 0.
-bool Succeeded(const Outcome& outcome);
-
-/// The return value as a table shows it: the report line's integer, else
-/// "exit N" or the signal's name.
-std::string ReturnValueText(const Outcome& outcome);
-
-/// What the outcome means, in a few words.
-std::string Meaning(const Outcome& outcome);
+/// Fills the state, return value, meaning, signal and exit status of
+/// `*result` from the launcher's wait status and its log's ending. Only an
+/// exit status of 0 with a report line saying 0 is finished.
+void JudgeRun(int wait_status, Sender sender, const LogEnding& ending, Result* result);
 
 #endif  // KVSOLVER_BATCH_OUTCOME_H_

@@ -2,44 +2,45 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
-#include "batch/outcome.h"
+#include "batch/escape.h"
 
-void InitProgress(Progress* progress, const std::vector<Job>& jobs) {
-  progress->terminal = isatty(STDERR_FILENO) != 0;
-  progress->start = std::chrono::steady_clock::now();
-  progress->ended.assign(jobs.size(), false);
-  progress->failed = 0;
+Progress::Progress(const Study& study, size_t parallel)
+    : study_(study),
+      parallel_(std::max<size_t>(parallel, 1)),
+      terminal_(isatty(STDERR_FILENO) != 0),
+      start_(std::chrono::steady_clock::now()) {}
+
+void Progress::JobEnded(size_t i) {
+  if (terminal_) return Tick();
+  const Result& r = study_.results[i];
+  std::string value = r.return_value ? " " + std::to_string(*r.return_value) : "";
+  std::fprintf(stderr, "kvsolver-batch: %s: %s%s, %s (%.1f s)\n",
+               EscapeControls(study_.jobs[i].path).c_str(), StateName(r.state), value.c_str(),
+               EscapeControls(r.meaning).c_str(), r.seconds);
 }
 
-void UpdateProgress(Progress* progress, const std::vector<Job>& jobs) {
-  size_t ended = 0, running = 0;
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    if (!progress->ended[i] && HasResult(jobs[i])) {
-      std::optional<Outcome> outcome = ReadOutcome(jobs[i]);
-      if (!outcome) continue;
-      progress->ended[i] = true;
-      if (!Succeeded(*outcome)) ++progress->failed;
-      if (!progress->terminal)
-        std::fprintf(stderr, "kvsolver-batch: %s: %s, %s (%.1f s)\n", jobs[i].path.c_str(),
-                     ReturnValueText(*outcome).c_str(), Meaning(*outcome).c_str(),
-                     outcome->seconds);
-    }
-    if (progress->ended[i])
-      ++ended;
-    else if (access(jobs[i].log.c_str(), F_OK) == 0)
-      ++running;
+void Progress::Tick() {
+  if (!terminal_) return;
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+  std::string left;
+  size_t remaining = study_.jobs.size() - study_.ended_count;
+  if (study_.run_count > 0 && remaining > 0) {
+    double each = study_.run_seconds / static_cast<double>(study_.run_count);
+    double waves = static_cast<double>(remaining) / static_cast<double>(parallel_);
+    char text[48];
+    std::snprintf(text, sizeof text, ", about %.0f s left", each * std::max(waves, 1.0));
+    left = text;
   }
-  if (progress->terminal) {
-    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - progress->start;
-    std::fprintf(stderr, "\r\033[Kkvsolver-batch: %zu done, %zu failed, %zu running, of %zu; %.0f s",
-                 ended, progress->failed, running, jobs.size(), elapsed.count());
-  }
+  std::fprintf(stderr, "\r\033[Kkvsolver-batch: %zu of %zu ended, %zu not finished, %zu running; "
+               "%.0f s%s", study_.ended_count, study_.jobs.size(), study_.unsuccessful,
+               study_.running, elapsed.count(), left.c_str());
   std::fflush(stderr);
 }
 
-void EndProgress(Progress* progress, const std::vector<Job>& jobs) {
-  UpdateProgress(progress, jobs);
-  if (progress->terminal) std::fputc('\n', stderr);
+void Progress::End() {
+  Tick();
+  if (terminal_) std::fputc('\n', stderr);
 }

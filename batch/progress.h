@@ -1,28 +1,32 @@
-// The batch's progress on standard error: one live line on a terminal,
-// otherwise a line for each job as it ends.
+// The batch's progress on standard error: on a terminal one live line with
+// an estimate of the time left, otherwise a line for each job as it ends.
 #ifndef KVSOLVER_BATCH_PROGRESS_H_
 #define KVSOLVER_BATCH_PROGRESS_H_
 
 #include <chrono>
-#include <vector>
 
-#include "batch/jobs.h"
+#include "batch/study.h"
 
 /// What has been shown so far.
-struct Progress {
-  bool terminal;
-  std::chrono::steady_clock::time_point start;
-  std::vector<bool> ended;  ///< by job: its end was counted
-  size_t failed;
+class Progress {
+ public:
+  /// Shows the progress of `study`, run `parallel` jobs at a time.
+  Progress(const Study& study, size_t parallel);
+
+  /// Shows that job `i` has ended.
+  void JobEnded(size_t i);
+
+  /// Redraws the live line, if there is one.
+  void Tick();
+
+  /// Ends the live line, if there is one.
+  void End();
+
+ private:
+  const Study& study_;
+  size_t parallel_;
+  bool terminal_;
+  std::chrono::steady_clock::time_point start_;
 };
-
-/// Starts the progress of `jobs`.
-void InitProgress(Progress* progress, const std::vector<Job>& jobs);
-
-/// Looks at the jobs' files and shows what changed.
-void UpdateProgress(Progress* progress, const std::vector<Job>& jobs);
-
-/// Ends the live line, if there is one.
-void EndProgress(Progress* progress, const std::vector<Job>& jobs);
 
 #endif  // KVSOLVER_BATCH_PROGRESS_H_

@@ -1,21 +1,22 @@
-// The batch's results: a table on standard output, and the same rows as
-// tab-separated values for other programs.
+// The batch's results: a table on standard output, and the summary file
+// with the same rows for other programs.
 #ifndef KVSOLVER_BATCH_REPORT_H_
 #define KVSOLVER_BATCH_REPORT_H_
 
-#include <optional>
+#include <cstdio>
 #include <string>
-#include <vector>
 
-#include "batch/jobs.h"
-#include "batch/outcome.h"
+#include "batch/study.h"
 
-/// Prints one row per job that ran, in the order given.
-void PrintTable(const std::vector<Job>& jobs, const std::vector<std::optional<Outcome>>& outcomes);
+/// Prints one row per job in the order given, then a line for each job
+/// that did not succeed: where its log is and what went wrong. Returns
+/// false when `out` could not be written.
+bool PrintTable(const Study& study, FILE* out);
 
-/// Writes the same rows to `path` under a header line. Returns false when
-/// it can't be written.
-bool WriteSummary(const std::string& path, const std::vector<Job>& jobs,
-                  const std::vector<std::optional<Outcome>>& outcomes);
+/// Replaces the summary `path` as a whole: a row for each job that has
+/// ended, as JSON Lines when the name ends in ".jsonl", else as
+/// tab-separated values under a header line. Returns an empty text, or
+/// why it could not be written.
+std::string WriteSummary(const std::string& path, const Study& study);
 
 #endif  // KVSOLVER_BATCH_REPORT_H_

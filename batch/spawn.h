@@ -1,4 +1,5 @@
-// Starting and waiting for the programs a batch runs.
+// Starting and waiting for the programs a batch runs: the launcher, and
+// the cluster's commands.
 #ifndef KVSOLVER_BATCH_SPAWN_H_
 #define KVSOLVER_BATCH_SPAWN_H_
 
@@ -7,21 +8,41 @@
 #include <string>
 #include <vector>
 
-/// How a started program is set up.
-struct SpawnOptions {
-  std::string directory;  ///< where it runs; empty: here
-  std::string output;     ///< file for its standard output and error; empty: ours
-  bool own_group = false; ///< in a process group of its own, out of the terminal's reach
-  int stdout_fd = -1;     ///< a descriptor for its standard output instead
+#include "batch/outcome.h"
+
+/// How a program is started.
+struct Launch {
+  std::vector<std::string> argv;  ///< argv[0]: a path, or a name looked up in PATH
+  int directory = -1;             ///< a directory to run in; -1: ours
+  int output = -1;                ///< its standard output and error; -1: ours
+  int error = -1;                 ///< its standard error alone, when not -1
 };
 
-/// Starts `argv` (found through PATH when it has no "/") with standard input
-/// from /dev/null. Returns its process id, or -1 when it can't be started.
-pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& options);
+/// fork(), tried again a few times, a little later each, while the system
+/// is out of processes.
+pid_t ForkRetrying();
 
-/// Waits for `pid`; when a stop signal has come, sends it SIGTERM once
-/// (and to its group when it has one of its own) and goes on waiting.
-/// Returns its wait status.
-int WaitSendingStop(pid_t pid, bool own_group);
+/// Starts `launch` with standard input from /dev/null, in a process group
+/// of its own (so that it and its children can be stopped together), with
+/// default signal handling, and ended with SIGTERM if this process ends
+/// first. A fork that fails for want of processes is tried again. Returns the process id, or -1 with `*why` set.
+pid_t Start(const Launch& launch, std::string* why);
+
+/// How long a run may take: SIGTERM to its group after `timeout` seconds
+/// (0: no limit), SIGKILL `kill_after` seconds later.
+struct Limits {
+  double timeout = 0;
+  double kill_after = 10;
+};
+
+/// Waits for `pid` (started by Start) to end and returns its wait status.
+/// A stop signal, or the end of `limits.timeout`, sends its group SIGTERM,
+/// then SIGKILL; `*sender` says who ended it.
+int WaitFor(pid_t pid, const Limits& limits, Sender* sender);
+
+/// Runs `argv` to its end, its standard output into `*out` and its
+/// standard error into `*err` (either may be null to keep ours). Returns
+/// its wait status, or -1 with `*err` saying why it could not start.
+int Capture(const std::vector<std::string>& argv, std::string* out, std::string* err);
 
 #endif  // KVSOLVER_BATCH_SPAWN_H_

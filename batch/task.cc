@@ -1,40 +1,224 @@
 #include "batch/task.h"
 
-#include <sys/wait.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <ctime>
 
-#include "batch/outcome.h"
+#include "batch/inputs.h"
+#include "batch/result.h"
 #include "batch/signals.h"
-#include "batch/spawn.h"
+#include "launcher/return_values.h"
 
-void RunTask(const std::string& launcher, const std::string& model,
-             const std::vector<Job>& jobs) {
-  for (const Job& job : jobs) {
-    if (StopSignal() != 0) return;
-    std::vector<std::string> argv = {launcher};
-    for (std::string& arg : LauncherArguments(job, model)) argv.push_back(arg);
-    SpawnOptions options;
-    options.directory = job.directory;
-    options.output = job.base + ".log";
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = Spawn(argv, options);
-    int status = pid < 0 ? 127 << 8 : WaitSendingStop(pid, false);
-    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    bool signaled = WIFSIGNALED(status);
-    WriteResult(job, signaled, signaled ? WTERMSIG(status) : WEXITSTATUS(status),
-                took.count());
+namespace {
+
+/// The time now in UTC, ISO 8601, to the second.
+std::string UtcNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm utc;
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+/// Writes `text` whole to `fd`. Returns false when it can't.
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+/// Where a task's reports go.
+struct Reporter {
+  int fd;
+  bool ok = true;
+  void Say(const std::string& line) {
+    if (fd >= 0 && ok) ok = WriteAll(fd, line);
+  }
+};
+
+/// Makes room for attempt `attempt`'s log: the previous attempt's log is
+/// kept as NAME.log.N; a first attempt removes those of an earlier batch.
+void KeepEarlierLogs(int dirfd, const std::string& log, int attempt) {
+  if (attempt > 1) {
+    std::string kept = log + "." + std::to_string(attempt - 1);
+    renameat(dirfd, log.c_str(), dirfd, kept.c_str());
+    return;
+  }
+  for (int n = 1; unlinkat(dirfd, (log + "." + std::to_string(n)).c_str(), 0) == 0; ++n) {
   }
 }
 
-std::vector<std::string> TaskArguments(const std::string& self, const std::string& model,
-                                       const std::vector<Job>& jobs) {
-  std::vector<std::string> args = {self, "--task"};
-  if (!model.empty()) {
-    args.push_back("--model");
-    args.push_back(model);
+/// `why`, naming the file `name` of `job` and the cause in errno.
+std::string Failure(const char* what, const Job& job, const std::string& name) {
+  return std::string(what) + " " + PathInDirectory(job, name) + ": " + std::strerror(errno);
+}
+
+/// One attempt at `job`: its files made ready, the launcher run and judged.
+/// Returns the result; `*sender` says who ended it, `*part` is the open
+/// NAME.result.part to commit it through, or -1 when the run left none.
+Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int attempt,
+                  Sender* sender, int* part) {
+  Result result;
+  result.batch = settings.batch;
+  result.host = settings.host;
+  result.log = PathInDirectory(job, job.log);
+  result.attempts = attempt;
+  result.started = UtcNow();
+  *sender = Sender::kNobody;
+  *part = -1;
+  struct stat info;
+  if (fstatat(dirfd, job.file.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) {
+    result.state = State::kLost;
+    result.meaning = Failure("vanished before its turn:", job, job.file);
+    return result;
   }
-  args.push_back("--");
-  for (const Job& job : jobs) args.push_back(job.path);
-  return args;
+  std::string part_name = job.result + ".part";
+  *part = openat(dirfd, part_name.c_str(),
+                 O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (*part < 0) {
+    result.state = State::kLost;
+    result.meaning = Failure("cannot write", job, part_name);
+    return result;
+  }
+  KeepEarlierLogs(dirfd, job.log, attempt);
+  int log = openat(dirfd, job.log.c_str(),
+                   O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (log < 0) {
+    result.state = State::kLost;
+    result.meaning = Failure("cannot create", job, job.log);
+    close(*part);
+    *part = -1;
+    unlinkat(dirfd, part_name.c_str(), 0);
+    return result;
+  }
+  Launch launch;
+  launch.argv = {settings.launcher};
+  for (std::string& arg : LauncherArguments(job, settings.model)) launch.argv.push_back(arg);
+  launch.directory = dirfd;
+  launch.output = log;
+  auto start = std::chrono::steady_clock::now();
+  std::string why;
+  pid_t pid = Start(launch, &why);
+  if (pid < 0) {
+    result.state = State::kLost;
+    result.meaning = why;
+  } else {
+    int status = WaitFor(pid, settings.limits, sender);
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    JudgeRun(status, *sender, ReadLogEnding(ReadTail(log)), &result);
+  }
+  close(log);
+  Inputs inputs = HashInputs(dirfd, job, settings.model);
+  result.job_hash = inputs.job_hash;
+  result.model_hash = inputs.model_hash;
+  return result;
+}
+
+/// Writes `*result` through `part` as the job's .result, or, when that
+/// fails, makes it lost and says why.
+void Commit(int dirfd, const Job& job, int part, Result* result) {
+  if (part < 0) return;
+  std::string why = CommitResult(dirfd, job.result, PathInDirectory(job, job.result), part,
+                                 *result);
+  if (why.empty()) return;
+  result->meaning = why + " (the run: " +
+                    StateName(result->state) + ", " + result->meaning + ")";
+  result->state = State::kLost;
+}
+
+/// Whether an attempt that ended as `result` is worth another.
+bool WorthRetrying(const TaskSettings& settings, const Result& result, Sender sender) {
+  if (StopSignal() != 0 || HaltAsked()) return false;
+  switch (result.state) {
+    case State::kLost:
+      return true;
+    case State::kKilled:
+      return sender == Sender::kNobody;
+    case State::kFailed:
+      return result.return_value &&
+             (*result.return_value == kStreamInUseByAnotherRun ||
+              std::count(settings.retry_on.begin(), settings.retry_on.end(),
+                         *result.return_value) > 0);
+    default:
+      return false;
+  }
+}
+
+/// Runs `job` to its result: kept from before under --resume, or run, and
+/// run again while worth it.
+Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t index,
+              Reporter* reporter) {
+  if (settings.resume) {
+    std::optional<Result> earlier = ReadResult(dirfd, job.result);
+    if (KeepsResult(earlier, HashInputs(dirfd, job, settings.model))) {
+      earlier->state = State::kReused;
+      earlier->meaning = "finished " + earlier->started + ", job and model files unchanged";
+      earlier->attempts = 0;
+      return *earlier;
+    }
+  }
+  for (int attempt = 1;; ++attempt) {
+    Result result;
+    reporter->Say("S " + std::to_string(index) + "\n");
+    Sender sender;
+    int part;
+    result = RunAttempt(settings, dirfd, job, attempt, &sender, &part);
+    if (attempt > settings.retries || !WorthRetrying(settings, result, sender)) {
+      Commit(dirfd, job, part, &result);
+      return result;
+    }
+    // Only a job's last attempt leaves a result; the others keep their logs.
+    if (part >= 0) {
+      close(part);
+      unlinkat(dirfd, (job.result + ".part").c_str(), 0);
+    }
+  }
+}
+
+}  // namespace
+
+std::string ShortHostName() {
+  char host[256] = "";
+  gethostname(host, sizeof host - 1);
+  std::string name = host;
+  return name.substr(0, name.find('.'));
+}
+
+bool RunTask(const TaskSettings& settings, const std::vector<Job>& jobs,
+             const std::vector<size_t>& indexes, int report) {
+  Reporter reporter{report};
+  const Job& first = jobs[indexes.front()];
+  int dirfd = open(first.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat info;
+  std::string refused;
+  if (dirfd < 0 || fstat(dirfd, &info) != 0) {
+    refused = Failure("cannot open", first, ".");
+  } else if (first.inode != 0 && (info.st_dev != first.device || info.st_ino != first.inode)) {
+    refused = "the directory " + first.directory + " was replaced";
+  } else if (flock(dirfd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    refused = kDirectoryInUse;
+  }
+  for (size_t index : indexes) {
+    if (StopSignal() != 0 || HaltAsked()) break;
+    State state = refused == kDirectoryInUse ? State::kNotRun : State::kLost;
+    Result result = refused.empty()
+                        ? RunJob(settings, dirfd, jobs[index], index, &reporter)
+                        : Unrun(state, refused, PathInDirectory(jobs[index], jobs[index].log));
+    reporter.Say("R " + std::to_string(index) + " " + ResultToJson(result) + "\n");
+  }
+  if (dirfd >= 0) close(dirfd);
+  return reporter.ok;
 }

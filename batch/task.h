@@ -1,6 +1,6 @@
 // One task of a batch: a directory's jobs, run one after the other, since
-// they share the directory's command stream. Locally and on a cluster
-// alike, a task is a kvsolver-batch of its own, started with --task.
+// they share the directory's command stream, under a lock on the directory
+// that keeps any other batch out of it meanwhile.
 #ifndef KVSOLVER_BATCH_TASK_H_
 #define KVSOLVER_BATCH_TASK_H_
 
@@ -8,17 +8,34 @@
 #include <vector>
 
 #include "batch/jobs.h"
+#include "batch/spawn.h"
 
-/// Runs `jobs` (all in one directory) in order with `launcher`, each with
-/// its output in its .log and how it ended in its .result. After a stop
-/// signal, the running job is sent SIGTERM and waited for, and no other
-/// starts.
-void RunTask(const std::string& launcher, const std::string& model,
-             const std::vector<Job>& jobs);
+/// What every task of a batch is told.
+struct TaskSettings {
+  std::string launcher;         ///< the launcher's absolute path
+  std::string model;            ///< the model for solver scripts
+  std::string batch;            ///< the batch's token, kept in each result
+  std::string host;             ///< this machine's short name
+  bool resume = false;          ///< keep finished results whose files are unchanged
+  int retries = 0;              ///< further attempts of a job that may pass next time
+  std::vector<int> retry_on;    ///< return values that are retried too
+  Limits limits;                ///< --timeout and --kill-after
+};
 
-/// The arguments that start the task for `jobs` as a kvsolver-batch of its
-/// own: `self` --task [--model MODEL] -- JOB...
-std::vector<std::string> TaskArguments(const std::string& self, const std::string& model,
-                                       const std::vector<Job>& jobs);
+/// Runs the jobs `indexes` of `jobs` (all of one directory) in order, each
+/// with its output in its .log and its Result in its .result, and reports
+/// to `report` (-1 for nowhere) as they go: "S INDEX\n" when an attempt
+/// starts, "R INDEX JSON\n" when a job has its result. After a stop signal
+/// the running job is stopped and no other starts; after SIGUSR1 the
+/// running job ends as it will and no other starts. Returns false when a
+/// report could not be written.
+bool RunTask(const TaskSettings& settings, const std::vector<Job>& jobs,
+             const std::vector<size_t>& indexes, int report);
+
+/// This machine's name, up to its first dot, as results name it.
+std::string ShortHostName();
+
+/// The meaning of the jobs of a directory another batch holds.
+constexpr char kDirectoryInUse[] = "directory in use by another batch";
 
 #endif  // KVSOLVER_BATCH_TASK_H_

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Runs kvsolver-batch over a small study and checks its table, summary,
-# logs and exit status.
-#   batch_test.sh local BUILD_DIR   on this machine, with -j 2, then a
-#                                   40-job batch and interrupted batches
+# Runs kvsolver-batch over small studies and checks its table, summary,
+# logs, results and exit status, for every way a job can end.
+#   batch_test.sh local BUILD_DIR   on this machine
 #   batch_test.sh slurm BUILD_DIR   as a Slurm job array on a one-node
 #                                   cluster this script starts and stops
 #                                   (root and Slurm needed; else skipped)
@@ -14,7 +13,7 @@ here=$(dirname "$(realpath "$0")")
 scratch=$(mktemp -d)
 passed=0 failed=0
 export LC_ALL=C
-unset LD_LIBRARY_PATH KVSOLVER
+unset LD_LIBRARY_PATH KVSOLVER KVS_STANDIN_SOLVE_WAIT
 
 cleanup() {
     [[ $mode == slurm ]] && slurm_stop
@@ -48,7 +47,11 @@ same() {  # description want got
     fi
 }
 # The table with its seconds column made constant.
-steady() { sed -E 's/ +[0-9]+\.[0-9]+$/ S/; s/ +seconds$/ seconds/'; }
+steady() { sed -E 's/  +[0-9]+\.[0-9]{2}$/  S/; s/ +seconds$/  seconds/'; }
+# A table row's state column: row PATTERN FILE.
+state_of() { grep -E "^$1 " "$2" | awk -F'  +' '{print $3}'; }
+# Waits until FILE exists (at most 30 s).
+await() { for _ in $(seq 300); do [[ -e $1 ]] && return 0; sleep 0.1; done; return 1; }
 
 # The study: four directories, six jobs.
 study=$scratch/study
@@ -73,41 +76,54 @@ KVS_STANDIN_LOG=calls.log "${run[@]}" --model beam.kmd --summary summary.tsv "${
 status=$?
 echo "kvsolver-batch ${run[*]:1} --model beam.kmd ... (exit status $status):"
 cat table
-check "exit status 1: a job did not return 0" test "$status" -eq 1
-same "the table" "directory  job          return value  meaning seconds
-case1      job.kcf      0             finished S
-case1      second.kcf   0             finished S
-case2      job.acf      0             finished S
-case3      job.kss      0             finished S
-case3      nomodel.kcf  -3            no auto-command file S
-case4      job.kcf      -10           convert failed S" "$(steady <table)"
-same "the summary" "directory	job	return_value	meaning	seconds	log
-case1	job.kcf	0	finished	S
-case1	second.kcf	0	finished	S
-case2	job.acf	0	finished	S
-case3	job.kss	0	finished	S
-case3	nomodel.kcf	-3	no auto-command file	S
-case4	job.kcf	-10	convert failed	S" \
-    "$(sed -E 's/\t[0-9.]+\t[^\t]*$/\tS/' summary.tsv)"
-check "the summary names each log" grep -q $'\tcase3/nomodel.log$' summary.tsv
+check "exit status 1: a job did not finish" test "$status" -eq 1
+same "the table" "directory  job          state     return value  meaning                                   attempts  seconds
+case1      job.kcf      finished             0  finished                                         1  S
+case1      second.kcf   finished             0  finished                                         1  S
+case2      job.acf      finished             0  finished                                         1  S
+case3      job.kss      finished             0  finished                                         1  S
+case3      nomodel.kcf  failed              -3  There is no KMD file name in nomodel.kcf         1  S
+case4      job.kcf      failed             -10  convert failed                                   1  S
+case3/nomodel.log: failed: There is no KMD file name in nomodel.kcf
+case4/job.log: failed: convert failed" "$(steady <table)"
+same "the summary" "directory	job	state	return_value	meaning	attempts	seconds	started	host	log
+case1	job.kcf	finished	0	finished	1	S	T	H	case1/job.log
+case1	second.kcf	finished	0	finished	1	S	T	H	case1/second.log
+case2	job.acf	finished	0	finished	1	S	T	H	case2/job.log
+case3	job.kss	finished	0	finished	1	S	T	H	case3/job.log
+case3	nomodel.kcf	failed	-3	There is no KMD file name in nomodel.kcf	1	S	T	H	case3/nomodel.log
+case4	job.kcf	failed	-10	convert failed	1	S	T	H	case4/job.log" \
+    "$(sed -E 's/\t[0-9.]+\t[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z\t[^\t]+\t/\tS\tT\tH\t/' summary.tsv)"
 check "each job's output is in its log" grep -q '^COMMAND : SOLVE TWO' case1/second.log
 check "a log holds its report line" grep -q '^ Return Value of KV Solver = -10 $' case4/job.log
 check "the .kss job ran with the model" grep -q '^KMD : beam.kmd' case3/job.log
 check "one progress line per job" test "$(grep -c '^kvsolver-batch: case' progress)" -eq 6
+check "no .part file is left" test -z "$(find . -name '*.part')"
 same "the shared directory's jobs ran one after the other" \
     "SetOSCompatibility CloseOSCompatibility SetOSCompatibility CloseOSCompatibility" \
     "$(grep -E -o '^(SetOS|CloseOS)Compatibility' case1/calls.log | paste -sd ' ' -)"
 
-# Usage errors: nothing runs.
+# --status reads what is on disk: the same rows, the same exit status.
+"$batch" --status --model beam.kmd "${jobs[@]}" >status 2>/dev/null
+check "--status: exit status 1" test $? -eq 1
+same "--status: the same rows" "$(steady <table)" "$(steady <status)"
+
+# Usage errors: exit 2, nothing runs.
+rm -f case1/*.log
 for args in "" "nosuch/job.kcf" "case1/beam.kmd" "case3/job.kss" "-j 0 case1/job.kcf" \
-            "--bogus case1/job.kcf" "--sbatch-option=-p case1/job.kcf"; do
+            "--bogus case1/job.kcf" "--sbatch-option=-p case1/job.kcf" "--retries x case1/job.kcf" \
+            "--timeout 0 case1/job.kcf" "--summary /nonexistent/s.tsv case1/job.kcf" \
+            "-a /nonexistent/list"; do
     # shellcheck disable=SC2086
     "$batch" $args >/dev/null 2>&1
     check "usage error for '$args'" test $? -eq 2
 done
+"$batch" --model $'beam.kmd\nstop' case3/job.kss >/dev/null 2>&1
+check "usage error for a --model with a line end" test $? -eq 2
+check "usage errors ran nothing" test -z "$(ls case1/*.log 2>/dev/null)"
 
-# Interrupted: no new job starts, the running one gets SIGTERM (on Slurm,
-# through scancel) and is waited for, and the table shows what ran.
+# Interrupted: no new job starts, the running one is stopped and the table
+# shows every job.
 interrupt() {  # signal exit-status
     rm -f case1/*.log case1/*.result case1/calls.log
     KVS_STANDIN_LOG=calls.log KVS_STANDIN_SOLVE_WAIT=$scratch/never "${run[@]}" \
@@ -118,48 +134,16 @@ interrupt() {  # signal exit-status
     wait "$pid"
     status=$?
     check "SIG$1: exit status $2" test "$status" -eq "$2"
-    check "SIG$1: the running job's row" grep -q '^case1  *job.kcf  *SIGTERM ' table
+    check "SIG$1: the running job was stopped" grep -q '^case1  *job.kcf  *killed  .*SIGTERM' table
+    check "SIG$1: the other job was not run" grep -q '^case1  *second.kcf  *not run  ' table
     check "SIG$1: no new job started" test ! -e case1/second.log
 }
 interrupt INT 130
 
 if [[ $mode == local ]]; then
     interrupt TERM 143
-
-    # Forty jobs in twenty directories, two to a directory: the lock never
-    # fires between a directory's own jobs, and no stream mixes with another.
-    many=$scratch/many
-    list=()
-    for d in $(seq 20); do
-        mkdir -p "$many/d$d"
-        : >"$many/d$d/beam.kmd"
-        for j in 1 2; do
-            printf 'beam.kmd\nCASE d%s j%s\nSOLVE d%s j%s\nstop\n' "$d" "$j" "$d" "$j" \
-                >"$many/d$d/j$j.kcf"
-            list+=("$many/d$d/j$j.kcf")
-        done
-    done
-    "$batch" -j 4 "${list[@]}" >"$scratch/many.table" 2>/dev/null
-    check "forty jobs, all returned 0" test $? -eq 0
-    check "forty rows" test "$(grep -c ' finished ' "$scratch/many.table")" -eq 40
-    mixed=0
-    for d in $(seq 20); do
-        for j in 1 2; do
-            log=$many/d$d/j$j.log
-            [[ $(grep -c 'KV stand-in: solving' "$log") -eq 2 ]] || mixed=1
-            grep -q "^ KV stand-in: solving CASE d$d j$j\$" "$log" || mixed=1
-            grep -q "^ KV stand-in: solving SOLVE d$d j$j\$" "$log" || mixed=1
-        done
-    done
-    check "each job solved its own commands and only them" test $mixed -eq 0
-
-    # KVSOLVER names another launcher; a launcher that dies has no report line.
-    printf '#!/bin/sh\necho " Return Value of KV Solver = 7 "\nexit 7\n' >"$scratch/other"
-    chmod +x "$scratch/other"
-    KVSOLVER=$scratch/other "$batch" case2/job.acf >table 2>/dev/null
-    check "KVSOLVER names the launcher" grep -q '^case2  *job.acf  *7  *error raised by the solver library' table
-    KVS_STANDIN_THROW=k_convert=boom "$batch" case2/job.acf >table 2>/dev/null
-    check "a launcher ended by a signal" grep -q '^case2  *job.acf  *SIGABRT  *no report line' table
+    interrupt HUP 129
+    source "$here/batch_stories.sh"
 fi
 
 echo "batch ($mode): $passed passed, $failed failed"

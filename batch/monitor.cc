@@ -1,0 +1,45 @@
+#include "batch/monitor.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "batch/escape.h"
+#include "batch/report.h"
+
+Monitor::Monitor(Study* study, size_t parallel, std::string summary)
+    : study_(study),
+      progress_(*study, parallel),
+      summary_(std::move(summary)),
+      written_(std::chrono::steady_clock::now()) {}
+
+void Monitor::Started(size_t i) {
+  study_->Start(i);
+}
+
+void Monitor::Ended(size_t i, Result result) {
+  if (study_->ended[i]) return;
+  study_->End(i, std::move(result));
+  progress_.JobEnded(i);
+  changed_ = true;
+}
+
+void Monitor::Tick() {
+  progress_.Tick();
+  if (changed_ && std::chrono::steady_clock::now() - written_ >= std::chrono::seconds(1))
+    WriteSummaryNow();
+}
+
+void Monitor::Finish() {
+  progress_.End();
+  WriteSummaryNow();
+}
+
+void Monitor::WriteSummaryNow() {
+  changed_ = false;
+  written_ = std::chrono::steady_clock::now();
+  if (summary_.empty()) return;
+  std::string why = WriteSummary(summary_, *study_);
+  if (why.empty() || !failure_.empty()) return;
+  failure_ = why;
+  std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeControls(why).c_str());
+}

@@ -1,0 +1,48 @@
+// The one way results come in: an engine hands each to the monitor, which
+// records it in the study and keeps the progress line and the summary file
+// up to date with it.
+#ifndef KVSOLVER_BATCH_MONITOR_H_
+#define KVSOLVER_BATCH_MONITOR_H_
+
+#include <chrono>
+#include <string>
+
+#include "batch/progress.h"
+#include "batch/study.h"
+
+/// Watches a study run.
+class Monitor {
+ public:
+  /// Watches `study`, run `parallel` at a time, with its summary in
+  /// `summary` (empty for none).
+  Monitor(Study* study, size_t parallel, std::string summary);
+
+  /// An attempt of job `i` began.
+  void Started(size_t i);
+
+  /// Job `i` ended as `result`.
+  void Ended(size_t i, Result result);
+
+  /// Redraws the progress and, at most once a second, the summary.
+  void Tick();
+
+  /// Shows the end and writes the summary whole.
+  void Finish();
+
+  /// Why the summary could not be written at some point, or empty.
+  const std::string& failure() const { return failure_; }
+
+  const Study& study() const { return *study_; }
+
+ private:
+  void WriteSummaryNow();
+
+  Study* study_;
+  Progress progress_;
+  std::string summary_;
+  std::string failure_;
+  bool changed_ = false;
+  std::chrono::steady_clock::time_point written_;
+};
+
+#endif  // KVSOLVER_BATCH_MONITOR_H_

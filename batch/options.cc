@@ -1,0 +1,169 @@
+#include "batch/options.h"
+
+#include <getopt.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "batch/jobs.h"
+
+const char kBatchUsage[] =
+    "Usage: kvsolver-batch [OPTION]... JOB...\n"
+    "       kvsolver-batch [OPTION]... -a FILE\n"
+    "\n"
+    "Runs kvsolver for each JOB and prints a table of how each ended.\n"
+    "  JOB                  DIR/NAME.kcf or DIR/NAME.acf: kvsolver NAME in DIR;\n"
+    "                       DIR/NAME.kss: kvsolver MODEL NAME in DIR\n"
+    "  -a, --arg-file FILE  read JOBs from FILE, one a line (- for standard input)\n"
+    "  -j, --jobs N         at most N directories at once (default: the CPUs)\n"
+    "      --model NAME     the model for .kss jobs, passed as given\n"
+    "      --summary FILE   the rows as tab-separated values (JSON Lines for .jsonl),\n"
+    "                       kept up to date while the batch runs\n"
+    "      --resume         keep finished results whose job and model files are\n"
+    "                       unchanged; run the rest\n"
+    "      --retries N      run a job again, up to N more times, when it was lost,\n"
+    "                       killed by a signal, or found its stream in use (-5)\n"
+    "      --retry-on V,... retry these return values too\n"
+    "      --timeout S      stop a job after S seconds (SIGTERM, then SIGKILL)\n"
+    "      --kill-after S   seconds from SIGTERM to SIGKILL (default 10)\n"
+    "      --max-fails N    start no new job once N jobs did not finish\n"
+    "  -n, --dry-run        print the plan; run, create and change nothing\n"
+    "      --status         run nothing; print the table of the results on disk\n"
+    "      --slurm          run the directories as a Slurm job array\n"
+    "      --sbatch-option OPT  pass OPT on to sbatch (with --slurm)\n"
+    "  -h, --help           print this text\n"
+    "      --version        print the version\n"
+    "Each job's output goes to DIR/NAME.log, how it ended to DIR/NAME.result.\n"
+    "Jobs in one directory run one after the other. Exit status: 0 when every\n"
+    "job finished (or was reused), 1 when any did not, 2 for a usage error or a\n"
+    "table or summary that could not be written. See man kvsolver-batch.\n";
+
+namespace {
+
+enum LongOnly {
+  kModel = 256, kSummary, kResume, kRetries, kRetryOn, kTimeout, kKillAfter, kMaxFails,
+  kStatus, kSlurm, kSbatchOption, kTask, kVersion,
+};
+
+constexpr option kOptions[] = {
+    {"arg-file", required_argument, nullptr, 'a'},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"model", required_argument, nullptr, kModel},
+    {"summary", required_argument, nullptr, kSummary},
+    {"resume", no_argument, nullptr, kResume},
+    {"retries", required_argument, nullptr, kRetries},
+    {"retry-on", required_argument, nullptr, kRetryOn},
+    {"timeout", required_argument, nullptr, kTimeout},
+    {"kill-after", required_argument, nullptr, kKillAfter},
+    {"max-fails", required_argument, nullptr, kMaxFails},
+    {"dry-run", no_argument, nullptr, 'n'},
+    {"status", no_argument, nullptr, kStatus},
+    {"slurm", no_argument, nullptr, kSlurm},
+    {"sbatch-option", required_argument, nullptr, kSbatchOption},
+    {"task", required_argument, nullptr, kTask},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+/// Reads `text` as a whole integer from `low` to `high` into `*value`.
+bool ReadInteger(const char* text, long low, long high, long* value) {
+  char* end = nullptr;
+  errno = 0;
+  *value = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && errno == 0 && *value >= low && *value <= high;
+}
+
+/// Reads `text` as a number of seconds, decimals allowed, into `*value`.
+bool ReadSeconds(const char* text, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(text, &end);
+  return end != text && *end == '\0' && std::isfinite(*value) && *value > 0 && *value < 1e9;
+}
+
+/// Reads the comma-separated return values `text` into `*values`.
+bool ReadValues(const std::string& text, std::vector<int>* values) {
+  size_t from = 0;
+  for (;;) {
+    size_t comma = text.find(',', from);
+    long value;
+    std::string part = text.substr(from, comma == std::string::npos ? comma : comma - from);
+    if (!ReadInteger(part.c_str(), INT_MIN, INT_MAX, &value)) return false;
+    values->push_back(static_cast<int>(value));
+    if (comma == std::string::npos) return true;
+    from = comma + 1;
+  }
+}
+
+/// Takes option `option` with argument `arg`. Returns why it is wrong, or
+/// an empty text.
+std::string TakeOption(int option, const char* arg, Request* r) {
+  long n = 0;
+  switch (option) {
+    case 'a': {
+      std::string why = ReadJobList(arg, &r->paths);
+      return why;
+    }
+    case 'j':
+      if (!ReadInteger(arg, 1, 100000, &n)) return "-j needs a number from 1 to 100000";
+      r->parallel = static_cast<size_t>(n);
+      return "";
+    case kModel:
+      r->model = arg;
+      if (r->model.find_first_of("\r\n") != std::string::npos)
+        return "--model holds a line end";
+      return "";
+    case kSummary: r->summary = arg; return "";
+    case kResume: r->resume = true; return "";
+    case kRetries:
+      if (!ReadInteger(arg, 0, 1000, &n)) return "--retries needs a number from 0 to 1000";
+      r->retries = static_cast<int>(n);
+      return "";
+    case kRetryOn:
+      return ReadValues(arg, &r->retry_on) ? "" : "--retry-on needs return values, as -10,7";
+    case kTimeout:
+      return ReadSeconds(arg, &r->timeout) ? "" : "--timeout needs a number of seconds";
+    case kKillAfter:
+      return ReadSeconds(arg, &r->kill_after) ? "" : "--kill-after needs a number of seconds";
+    case kMaxFails:
+      if (!ReadInteger(arg, 1, LONG_MAX, &n)) return "--max-fails needs a number of at least 1";
+      r->max_fails = static_cast<size_t>(n);
+      return "";
+    case 'n': r->dry_run = true; return "";
+    case kStatus: r->status = true; return "";
+    case kSlurm: r->slurm = true; return "";
+    case kSbatchOption: r->sbatch_options.push_back(arg); return "";
+    case kTask: r->task_file = arg; return "";
+    case 'h': r->help = true; return "";
+    case kVersion: r->version = true; return "";
+    default: return "unknown option";
+  }
+}
+
+}  // namespace
+
+std::string ParseOptions(int argc, char** argv, Request* request) {
+  opterr = 0;
+  optind = 1;
+  int option;
+  while ((option = getopt_long(argc, argv, ":a:j:nh", kOptions, nullptr)) != -1) {
+    if (option == '?' || option == ':') {
+      std::string name = optopt != 0 ? std::string("-") + static_cast<char>(optopt)
+                                     : std::string(argv[optind - 1]);
+      return (option == ':' || (optopt != 0 && std::string("aj").find(static_cast<char>(optopt)) !=
+                                                   std::string::npos)
+                  ? "option " + name + " needs a value"
+                  : "unknown option " + name);
+    }
+    std::string why = TakeOption(option, optarg, request);
+    if (!why.empty()) return why;
+  }
+  for (int i = optind; i < argc; ++i) request->paths.push_back(argv[i]);
+  if (request->help || request->version || !request->task_file.empty()) return "";
+  if (request->paths.empty()) return "no JOB given";
+  if (!request->sbatch_options.empty() && !request->slurm) return "--sbatch-option needs --slurm";
+  if (request->dry_run && request->status) return "--dry-run and --status exclude each other";
+  return "";
+}

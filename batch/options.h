@@ -1,0 +1,36 @@
+// kvsolver-batch's command line.
+#ifndef KVSOLVER_BATCH_OPTIONS_H_
+#define KVSOLVER_BATCH_OPTIONS_H_
+
+#include <string>
+#include <vector>
+
+/// What the command line asks for.
+struct Request {
+  size_t parallel = 0;                 ///< -j; 0: the CPUs
+  std::string model;                   ///< --model
+  std::string summary;                 ///< --summary
+  bool resume = false;                 ///< --resume
+  int retries = 0;                     ///< --retries
+  std::vector<int> retry_on;           ///< --retry-on
+  double timeout = 0;                  ///< --timeout; 0: none
+  double kill_after = 10;              ///< --kill-after
+  size_t max_fails = 0;                ///< --max-fails; 0: none
+  bool dry_run = false;                ///< --dry-run
+  bool status = false;                 ///< --status
+  bool slurm = false;                  ///< --slurm
+  std::vector<std::string> sbatch_options;  ///< --sbatch-option
+  std::string task_file;               ///< --task: run one cluster task of this file
+  bool help = false;                   ///< -h, --help
+  bool version = false;                ///< --version
+  std::vector<std::string> paths;      ///< the JOBs, from the arguments and -a
+};
+
+/// Reads the command line into `*request`. Returns an empty text, or why
+/// it is no request.
+std::string ParseOptions(int argc, char** argv, Request* request);
+
+/// The usage text that --help prints.
+extern const char kBatchUsage[];
+
+#endif  // KVSOLVER_BATCH_OPTIONS_H_

@@ -1,0 +1,182 @@
+#include "batch/result.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <nlohmann/json.hpp>
+
+using Json = nlohmann::json;
+
+namespace {
+
+constexpr char kFormatName[] = "kvsolver-batch-result";
+
+constexpr struct {
+  State state;
+  const char* name;
+} kStateNames[] = {
+    {State::kFinished, "finished"}, {State::kFailed, "failed"},   {State::kKilled, "killed"},
+    {State::kTimedOut, "timed out"}, {State::kLost, "lost"},      {State::kNotRun, "not run"},
+    {State::kReused, "reused"},     {State::kRunning, "running"},
+};
+
+std::optional<State> StateNamed(const std::string& name) {
+  for (const auto& known : kStateNames)
+    if (name == known.name) return known.state;
+  return std::nullopt;
+}
+
+Json Optional(const std::optional<int>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+/// Reads key `key` of `object` into `*out` when it holds a `T`. Returns
+/// false when it is missing or of another type.
+template <typename T>
+bool Take(const Json& object, const char* key, T* out) {
+  auto at = object.find(key);
+  if (at == object.end()) return false;
+  if constexpr (std::is_same_v<T, std::string>) {
+    if (!at->is_string()) return false;
+  } else if constexpr (std::is_same_v<T, double>) {
+    if (!at->is_number()) return false;
+  } else {
+    if (!at->is_number_integer()) return false;
+  }
+  *out = at->get<T>();
+  return true;
+}
+
+/// The same for an integer or null.
+bool TakeOptional(const Json& object, const char* key, std::optional<int>* out) {
+  auto at = object.find(key);
+  if (at == object.end()) return false;
+  if (at->is_null()) return true;
+  if (!at->is_number_integer()) return false;
+  *out = at->get<int>();
+  return true;
+}
+
+/// Whether the record's parts agree with its state: a record that claims
+/// success must show it everywhere.
+bool Consistent(const Result& r) {
+  switch (r.state) {
+    case State::kFinished:
+      return r.return_value == 0 && r.exit_status == 0 && !r.signal && r.attempts >= 1;
+    case State::kFailed:
+      return !r.signal && r.exit_status && r.attempts >= 1 &&
+             !(r.return_value == 0 && r.exit_status == 0);
+    case State::kKilled:
+      return r.signal && !r.return_value && r.attempts >= 1;
+    case State::kTimedOut:
+      return (r.signal || r.exit_status) && r.attempts >= 1;
+    case State::kLost:
+    case State::kNotRun:
+    case State::kReused:
+      return true;
+    case State::kRunning:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+const char* StateName(State state) {
+  for (const auto& known : kStateNames)
+    if (known.state == state) return known.name;
+  return "?";
+}
+
+bool Succeeded(State state) {
+  return state == State::kFinished || state == State::kReused;
+}
+
+Result Unrun(State state, std::string meaning, std::string log) {
+  Result result;
+  result.state = state;
+  result.meaning = std::move(meaning);
+  result.log = std::move(log);
+  return result;
+}
+
+std::string ResultToJson(const Result& r) {
+  Json object = {
+      {"format", kFormatName},
+      {"version", kResultVersion},
+      {"batch", r.batch},
+      {"state", StateName(r.state)},
+      {"return_value", Optional(r.return_value)},
+      {"exit_status", Optional(r.exit_status)},
+      {"signal", Optional(r.signal)},
+      {"meaning", r.meaning},
+      {"attempts", r.attempts},
+      {"seconds", r.seconds},
+      {"started", r.started},
+      {"host", r.host},
+      {"log", r.log},
+      {"job_hash", r.job_hash},
+      {"model_hash", r.model_hash},
+  };
+  // Names are bytes; a byte that is no UTF-8 shows as U+FFFD.
+  return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::optional<Result> ResultFromJson(const std::string& text) {
+  Json object = Json::parse(text, nullptr, false);
+  if (object.is_discarded() || !object.is_object()) return std::nullopt;
+  std::string format, state;
+  int version = 0;
+  Result r;
+  if (!Take(object, "format", &format) || format != kFormatName ||
+      !Take(object, "version", &version) || version != kResultVersion ||
+      !Take(object, "state", &state) || !Take(object, "batch", &r.batch) ||
+      !TakeOptional(object, "return_value", &r.return_value) ||
+      !TakeOptional(object, "exit_status", &r.exit_status) ||
+      !TakeOptional(object, "signal", &r.signal) || !Take(object, "meaning", &r.meaning) ||
+      !Take(object, "attempts", &r.attempts) || !Take(object, "seconds", &r.seconds) ||
+      !Take(object, "started", &r.started) || !Take(object, "host", &r.host) ||
+      !Take(object, "log", &r.log) || !Take(object, "job_hash", &r.job_hash) ||
+      !Take(object, "model_hash", &r.model_hash))
+    return std::nullopt;
+  std::optional<State> known = StateNamed(state);
+  if (!known) return std::nullopt;
+  r.state = *known;
+  if (!Consistent(r)) return std::nullopt;
+  return r;
+}
+
+std::string CommitResult(int dirfd, const std::string& name, const std::string& shown, int part,
+                         const Result& result) {
+  std::string part_name = name + ".part";
+  std::string text = ResultToJson(result) + "\n";
+  std::string why;
+  errno = 0;
+  if (write(part, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    why = "cannot write " + shown + ".part: " + std::strerror(errno ? errno : ENOSPC);
+  if (close(part) != 0 && why.empty())
+    why = "cannot write " + shown + ".part: " + std::strerror(errno);
+  if (why.empty() && renameat(dirfd, part_name.c_str(), dirfd, name.c_str()) != 0)
+    why = "cannot replace " + shown + ": " + std::strerror(errno);
+  if (!why.empty()) unlinkat(dirfd, part_name.c_str(), 0);
+  return why;
+}
+
+std::optional<Result> ReadResult(int dirfd, const std::string& name) {
+  int fd = openat(dirfd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string text;
+  char block[4096];
+  ssize_t n;
+  // A result is a line of a few hundred bytes; anything past 1 MiB is not one.
+  while ((n = read(fd, block, sizeof block)) > 0 && text.size() < (1u << 20))
+    text.append(block, static_cast<size_t>(n));
+  close(fd);
+  if (n < 0 || text.empty() || text.back() != '\n') return std::nullopt;
+  text.pop_back();
+  if (text.find('\n') != std::string::npos) return std::nullopt;
+  return ResultFromJson(text);
+}

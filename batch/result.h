@@ -1,0 +1,73 @@
+// The one record of how a job ended. A task builds it once, writes it to
+// the job's .result file and hands it to the batch; the table, the summary,
+// the progress line and --resume all read this record and nothing else.
+#ifndef KVSOLVER_BATCH_RESULT_H_
+#define KVSOLVER_BATCH_RESULT_H_
+
+#include <optional>
+#include <string>
+
+/// What became of a job.
+enum class State {
+  kFinished,  ///< exit status 0 and a report line saying 0
+  kFailed,    ///< the launcher ended with another value, or without one
+  kKilled,    ///< ended by a signal, with no report line
+  kTimedOut,  ///< ended by --timeout
+  kLost,      ///< started, but left no readable result
+  kNotRun,    ///< never started
+  kReused,    ///< --resume kept an earlier finished result
+  kRunning,   ///< started and not ended yet (only --status shows it)
+};
+
+/// The state's name, as the table, the summary and the .result file have it.
+const char* StateName(State state);
+
+/// Whether a job in `state` counts as done well.
+bool Succeeded(State state);
+
+/// One job's result.
+struct Result {
+  State state = State::kNotRun;
+  std::optional<int> return_value;  ///< the report line's value
+  std::string meaning;              ///< what happened, in words
+  int attempts = 0;                 ///< runs of the job in the batch that wrote it
+  double seconds = 0;               ///< the last attempt's run time
+  std::string started;              ///< its start, UTC, ISO 8601; empty: not run
+  std::string host;                 ///< the short host name that ran it
+  std::string log;                  ///< the log's path, as the jobs were given
+  // Kept in the .result file only.
+  std::string batch;       ///< the token of the batch whose task wrote it
+  std::string job_hash;    ///< the command file's content after the run
+  std::string model_hash;  ///< the model file's content after the run
+  std::optional<int> signal;  ///< the signal that ended the launcher, if one did
+  std::optional<int> exit_status;  ///< the launcher's exit status, if it exited
+};
+
+/// A result with only its state, meaning and log: a job that did not run,
+/// or whose run left nothing to read.
+Result Unrun(State state, std::string meaning, std::string log);
+
+/// The version of the .result format that this program writes and reads.
+constexpr int kResultVersion = 1;
+
+/// `result` as one line of JSON, without a line end: the .result file's
+/// text and what a task reports to its batch.
+std::string ResultToJson(const Result& result);
+
+/// Reads what ResultToJson wrote. Returns nothing for any other text: a
+/// truncated, garbled or inconsistent record, or another version of the
+/// format, is no result at all.
+std::optional<Result> ResultFromJson(const std::string& text);
+
+/// Writes `result` to `name` in directory `dirfd`, whole or not at all,
+/// through `part`, a descriptor of NAME.part opened before the run.
+/// Returns an empty text, or why it failed, naming the file as `shown`; no
+/// .part file is left either way.
+std::string CommitResult(int dirfd, const std::string& name, const std::string& shown, int part,
+                         const Result& result);
+
+/// Reads the .result file `name` in directory `dirfd`; nothing when there
+/// is none or it does not parse.
+std::optional<Result> ReadResult(int dirfd, const std::string& name);
+
+#endif  // KVSOLVER_BATCH_RESULT_H_

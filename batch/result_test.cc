@@ -1,0 +1,117 @@
+#include "batch/result.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "tests/test_dir.h"
+
+namespace {
+
+Result Finished() {
+  Result r;
+  r.state = State::kFinished;
+  r.return_value = 0;
+  r.exit_status = 0;
+  r.meaning = "finished";
+  r.attempts = 1;
+  r.seconds = 1.5;
+  r.started = "2026-12-09T08:44:50Z";
+  r.host = "node1";
+  r.log = "case\t1/job.log";
+  r.batch = "token";
+  r.job_hash = "00ff";
+  r.model_hash = "none";
+  return r;
+}
+
+TEST(ResultTest, RoundTrip) {
+  Result failed = Finished();
+  failed.state = State::kFailed;
+  failed.return_value = -10;
+  failed.exit_status = 246;
+  Result killed = Finished();
+  killed.state = State::kKilled;
+  killed.return_value.reset();
+  killed.exit_status.reset();
+  killed.signal = 9;
+  for (const Result& r : {Finished(), failed, killed}) {
+    std::optional<Result> back = ResultFromJson(ResultToJson(r));
+    ASSERT_TRUE(back) << ResultToJson(r);
+    EXPECT_EQ(back->state, r.state);
+    EXPECT_EQ(back->return_value, r.return_value);
+    EXPECT_EQ(back->exit_status, r.exit_status);
+    EXPECT_EQ(back->signal, r.signal);
+    EXPECT_EQ(back->log, r.log);
+    EXPECT_EQ(back->batch, r.batch);
+    EXPECT_EQ(back->seconds, r.seconds);
+  }
+}
+
+/// Text that is no result must never read as one, least of all as success.
+TEST(ResultTest, NoResult) {
+  std::string good = ResultToJson(Finished());
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string text = good;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  const std::string cases[] = {
+      "",
+      good.substr(0, good.size() / 2),                            // truncated
+      "finished 0",                                               // garbled
+      "[1,2]",
+      replaced("\"version\":1", "\"version\":2"),                 // a future format
+      replaced("\"format\":\"kvsolver-batch-result\"", "\"format\":\"other\""),
+      replaced("\"return_value\":0", "\"return_value\":-3"),      // forged: state and value
+      replaced("\"exit_status\":0", "\"exit_status\":1"),
+      replaced("\"signal\":null", "\"signal\":9"),
+      replaced("\"state\":\"finished\"", "\"state\":\"running\""),
+      replaced("\"state\":\"finished\"", "\"state\":\"done\""),
+      replaced("\"attempts\":1", "\"attempts\":\"1\""),            // wrong type
+      replaced("\"batch\":\"token\",", ""),                       // missing key
+  };
+  for (const std::string& text : cases) EXPECT_FALSE(ResultFromJson(text)) << text;
+}
+
+class ResultFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dirfd_ = open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY); }
+  void TearDown() override { close(dirfd_); }
+  int Part() {
+    return openat(dirfd_, "job.result.part", O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  }
+  ScratchDir dir_;
+  int dirfd_ = -1;
+};
+
+TEST_F(ResultFileTest, CommittedWholeAndRead) {
+  EXPECT_EQ(CommitResult(dirfd_, "job.result", "d/job.result", Part(), Finished()), "");
+  std::optional<Result> back = ReadResult(dirfd_, "job.result");
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->state, State::kFinished);
+  EXPECT_NE(faccessat(dirfd_, "job.result.part", F_OK, 0), 0);
+}
+
+TEST_F(ResultFileTest, UnreplaceableResultSaysWhyAndLeavesNoPart) {
+  ASSERT_EQ(mkdirat(dirfd_, "job.result", 0777), 0);
+  std::string why = CommitResult(dirfd_, "job.result", "d/job.result", Part(), Finished());
+  EXPECT_EQ(why.rfind("cannot replace d/job.result: ", 0), 0u) << why;
+  EXPECT_NE(faccessat(dirfd_, "job.result.part", F_OK, 0), 0);
+  EXPECT_FALSE(ReadResult(dirfd_, "job.result"));
+}
+
+TEST_F(ResultFileTest, TwoLinesOrNoLineEndIsNoResult) {
+  std::string one = ResultToJson(Finished());
+  for (const std::string& text : {one, one + "\n" + one + "\n"}) {
+    int fd = openat(dirfd_, "job.result", O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    EXPECT_FALSE(ReadResult(dirfd_, "job.result"));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,38 @@
+#include "batch/study.h"
+
+#include <utility>
+
+Study::Study(std::vector<Job> all)
+    : jobs(std::move(all)),
+      results(jobs.size()),
+      started(jobs.size(), false),
+      ended(jobs.size(), false) {
+  for (size_t i = 0; i < jobs.size(); ++i) results[i].log = PathInDirectory(jobs[i], jobs[i].log);
+}
+
+void Study::Start(size_t i) {
+  if (started[i] || ended[i]) return;
+  started[i] = true;
+  ++running;
+}
+
+void Study::End(size_t i, Result result) {
+  if (ended[i]) return;
+  if (started[i]) --running;
+  ended[i] = true;
+  ++ended_count;
+  if (!Succeeded(result.state)) ++unsuccessful;
+  if (result.state != State::kNotRun && result.state != State::kReused && result.seconds > 0) {
+    run_seconds += result.seconds;
+    ++run_count;
+  }
+  results[i] = std::move(result);
+}
+
+void Study::EndTheRest(State state, const std::string& meaning) {
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (ended[i]) continue;
+    End(i, Unrun(state, meaning, results[i].log));
+  }
+}
+

@@ -1,0 +1,196 @@
+# The stories of tests/batch_test.sh that run on this machine: sourced by
+# it, in the study directory, with its check, same, state_of and await.
+
+fresh() {  # a directory of one job that finishes: fresh DIR [NAME]
+    rm -rf "$1"
+    mkdir -p "$1"
+    : >"$1/beam.kmd"
+    printf 'beam.kmd\nSOLVE %s\nstop\n' "$1" >"$1/${2:-job}.kcf"
+}
+# A launcher that misbehaves on purpose: wrapper NAME SCRIPT-BODY; the real
+# launcher is "$real".
+real=$build/bin/kvsolver
+wrapper() {
+    printf '#!/bin/sh\n%s\n' "$2" >"$scratch/$1"
+    chmod +x "$scratch/$1"
+}
+
+# Two batches on the same case: the second touches nothing of the first's.
+fresh two
+KVS_STANDIN_SOLVE_WAIT=$scratch/release-two "$batch" two/job.kcf >first.table 2>/dev/null &
+first=$!
+await two/job.log
+"$batch" two/job.kcf >second.table 2>/dev/null
+check "the second batch: exit status 1" test $? -eq 1
+check "the second batch: not run, directory in use" \
+    grep -q '^two  *job.kcf  *not run  *directory in use by another batch' second.table
+touch "$scratch/release-two"
+wait "$first"
+check "the first batch: exit status 0" test $? -eq 0
+check "the first batch: finished" test "$(state_of two first.table)" = finished
+check "the first batch's log is whole" grep -q '^ Return Value of KV Solver = 0 $' two/job.log
+
+# A job killed once by a signal from elsewhere is run again with --retries.
+fresh retry
+wrapper once-killed "[ -e once ] || { touch once; kill -9 \$\$; }; exec $real \"\$@\""
+KVSOLVER=$scratch/once-killed "$batch" retry/job.kcf >table 2>/dev/null
+check "killed, no retries: exit status 1" test $? -eq 1
+check "killed, no retries: killed by SIGKILL" grep -q '^retry  *job.kcf  *killed  .*SIGKILL' table
+rm -f retry/once
+KVSOLVER=$scratch/once-killed "$batch" --retries 1 retry/job.kcf >table 2>/dev/null
+check "--retries 1: exit status 0" test $? -eq 0
+check "--retries 1: finished in two attempts" grep -qE '^retry  *job.kcf  *finished .* 2  ' table
+check "--retries 1: the first attempt's log is kept" test -e retry/job.log.1
+
+# A signal after a line that looks like a report line is no report.
+fresh forged
+wrapper forged-report "echo ' Return Value of KV Solver = 0 '; echo; kill -9 \$\$"
+KVSOLVER=$scratch/forged-report "$batch" forged/job.kcf >table 2>/dev/null
+check "a forged report line and a signal: exit status 1" test $? -eq 1
+check "a forged report line and a signal: killed" test "$(state_of forged table)" = killed
+wrapper exit-zero "echo ' Return Value of KV Solver = -3 '; exit 0"
+KVSOLVER=$scratch/exit-zero "$batch" forged/job.kcf >table 2>/dev/null
+check "a report line that disagrees with the exit status: failed" \
+    test "$(state_of forged table)" = failed
+
+# --timeout stops a job that hangs; --retry-on retries a value.
+fresh slow
+KVS_STANDIN_SOLVE_WAIT=$scratch/never "$batch" --timeout 0.5 --kill-after 1 slow/job.kcf \
+    >table 2>/dev/null
+check "--timeout: exit status 1" test $? -eq 1
+check "--timeout: timed out" grep -q '^slow  *job.kcf  *timed out  .*SIGTERM' table
+fresh again
+printf 'missing.kmd\nSOLVE\nstop\n' >again/job.kcf
+"$batch" --retries 2 --retry-on -10 again/job.kcf >table 2>/dev/null
+check "--retry-on -10: three attempts" grep -qE '^again  *job.kcf  *failed  *-10 .* 3  ' table
+check "--retry-on -10: each attempt's log" test -e again/job.log.2
+"$batch" --retries 2 again/job.kcf >table 2>/dev/null
+check "-10 is not retried by default" grep -qE '^again  *job.kcf  *failed  *-10 .* 1  ' table
+
+# --max-fails: once reached, no new job starts.
+fresh m1; fresh m2; fresh m3
+printf 'missing.kmd\nstop\n' >m1/job.kcf
+"$batch" -j 1 --max-fails 1 m1/job.kcf m2/job.kcf m3/job.kcf >table 2>/dev/null
+check "--max-fails: exit status 1" test $? -eq 1
+check "--max-fails: the rest not run" \
+    test "$(grep -c ' not run  *--max-fails was reached' table)" -eq 2
+check "--max-fails: nothing of the rest ran" test ! -e m2/job.log
+
+# --dry-run creates, changes and deletes nothing.
+before=$(find . -printf '%p %s %T@\n' | sort)
+"$batch" --dry-run --resume --summary dry.tsv "${jobs[@]:0:3}" >"$scratch/plan" 2>&1
+check "--dry-run: exit status 0" test $? -eq 0
+same "--dry-run: nothing changed" "$before" "$(find . -printf '%p %s %T@\n' | sort)"
+check "--dry-run: the plan names each task" test "$(grep -c '^task ' "$scratch/plan")" -eq 2
+
+# A batch killed with SIGKILL: its task stops the job, and --status shows it.
+fresh gone
+KVS_STANDIN_SOLVE_WAIT=$scratch/never "$batch" gone/job.kcf >/dev/null 2>&1 &
+gone=$!
+await gone/job.log
+sleep 0.3
+kill -9 "$gone"
+wait "$gone" 2>/dev/null
+await gone/job.result
+"$batch" --status gone/job.kcf >table 2>/dev/null
+check "--status after SIGKILL: exit status 1" test $? -eq 1
+check "--status after SIGKILL: the job was stopped" test "$(state_of gone table)" = killed
+check "--status after SIGKILL: no launcher left running in its directory" \
+    test -z "$(for p in /proc/[0-9]*; do readlink "$p/cwd"; done 2>/dev/null | grep -x "$study/gone")"
+
+# The summary is there, and whole, while the batch runs.
+fresh s1; fresh s2
+KVS_STANDIN_SOLVE_WAIT=$scratch/release-s "$batch" -j 2 --summary live.tsv s1/job.kcf \
+    >/dev/null 2>&1 &
+live=$!
+await s1/job.log
+"$batch" -j 2 --summary live2.tsv s2/job.kcf >/dev/null 2>&1
+sleep 1.2
+check "the summary exists while the batch runs" test -e live.tsv
+check "the summary has its header" grep -q '^directory	job	state' live.tsv
+touch "$scratch/release-s"
+wait "$live"
+check "the summary at the end: a row for the job" grep -q '^s1	job.kcf	finished' live.tsv
+
+# A result that can't be written: lost, never finished; no .part left.
+fresh unwritable
+mkdir unwritable/job.result
+"$batch" unwritable/job.kcf >table 2>/dev/null
+check "an unwritable result: exit status 1" test $? -eq 1
+check "an unwritable result: lost, naming it" \
+    grep -q '^unwritable  *job.kcf  *lost  .*cannot replace unwritable/job.result' table
+check "an unwritable result: no .part left" test ! -e unwritable/job.result.part
+
+# Output that can't be written is exit status 2.
+fresh full
+"$batch" full/job.kcf >/dev/full 2>err
+check ">/dev/full: exit status 2" test $? -eq 2
+check ">/dev/full: a message" grep -q 'cannot write the table' err
+
+# One directory reached by two paths is one task; a vanished job file is
+# lost alone.
+fresh same a
+printf 'beam.kmd\nSOLVE b\nstop\n' >same/b.kcf
+printf 'beam.kmd\nSOLVE c\nstop\n' >same/c.kcf
+ln -sfn same alias
+KVS_STANDIN_LOG=calls.log "$batch" -j 2 same/a.kcf alias/b.kcf same/c.kcf >table 2>/dev/null
+check "two paths to one directory: all finished" test "$(grep -c ' finished ' table)" -eq 3
+same "two paths to one directory: one after the other" \
+    "SetOSCompatibility CloseOSCompatibility SetOSCompatibility CloseOSCompatibility SetOSCompatibility CloseOSCompatibility" \
+    "$(grep -E -o '^(SetOS|CloseOS)Compatibility' same/calls.log | paste -sd ' ' -)"
+wrapper remove-b "rm -f b.kcf; exec $real \"\$@\""
+KVSOLVER=$scratch/remove-b "$batch" same/a.kcf same/b.kcf same/c.kcf >table 2>/dev/null
+check "a vanished job file: lost" grep -q '^same  *b.kcf  *lost  .*vanished' table
+check "a vanished job file: the next job still ran" test "$(state_of 'same  *c.kcf' table)" = finished
+
+# Started with SIGCHLD ignored, the batch still ends.
+fresh ignored
+timeout 30 perl -e '$SIG{CHLD} = "IGNORE"; exec @ARGV' "$batch" ignored/job.kcf >table 2>/dev/null
+check "SIGCHLD ignored: exit status 0" test $? -eq 0
+
+# KVSOLVER as a bare name and as a relative path: resolved once, here.
+fresh named
+PATH=$build/bin:$PATH KVSOLVER=kvsolver "$batch" named/job.kcf >/dev/null 2>&1
+check "KVSOLVER=kvsolver through PATH" test $? -eq 0
+ln -sfn "$build/bin" bin
+KVSOLVER=bin/kvsolver "$batch" named/job.kcf >/dev/null 2>&1
+check "KVSOLVER as a relative path" test $? -eq 0
+KVSOLVER=no-such-launcher "$batch" named/job.kcf >/dev/null 2>&1
+check "KVSOLVER that names nothing: exit status 2" test $? -eq 2
+
+# Names with control characters are shown escaped, never raw.
+tabbed=$'tab\tdir'
+fresh "$tabbed"
+esc=$'esc\033[2Jdir'
+fresh "$esc"
+"$batch" --summary names.tsv "$tabbed/job.kcf" "$esc/job.kcf" >table 2>progress
+check "a tab in a name: escaped in the table" grep -q '^tab\\tdir  ' table
+check "an escape in a name: escaped in the table" grep -q '^esc\\033\[2Jdir  ' table
+check "nothing raw reaches the terminal" test -z "$(grep -l $'\033' table progress)"
+check "a tab in a name: one field in the summary" \
+    test "$(grep -c $'^tab\\\\tdir\tjob.kcf\tfinished\t' names.tsv)" -eq 1
+"$batch" --summary names.jsonl "$tabbed/job.kcf" >/dev/null 2>&1
+check "JSON Lines summary" grep -q '^{"directory":"tab\\tdir","job":"job.kcf","state":"finished"' names.jsonl
+
+# --resume: only what did not finish, or whose files changed, runs again.
+fresh r1; fresh r2; fresh r3; fresh r4
+printf 'missing.kmd\nstop\n' >r2/job.kcf
+printf 'beam.kmd\r\nSOLVE crlf\r\nstop\r\n' >r4/job.kcf
+"$batch" --summary study.tsv r1/job.kcf r2/job.kcf r3/job.kcf r4/job.kcf >/dev/null 2>&1
+printf 'beam.kmd\nSOLVE fixed\nstop\n' >r2/job.kcf
+echo changed >r3/beam.kmd
+"$batch" --resume --summary study.tsv r1/job.kcf r2/job.kcf r3/job.kcf r4/job.kcf >table 2>/dev/null
+check "--resume: exit status 0" test $? -eq 0
+same "--resume: states" "reused finished finished reused" \
+    "$(for d in r1 r2 r3 r4; do state_of "$d" table; done | paste -sd ' ' -)"
+check "--resume: the summary has every job" test "$(grep -c '	job.kcf	' study.tsv)" -eq 4
+
+# 20,000 jobs from a list, planned.
+mkdir many
+for i in $(seq 20000); do echo "many/j$i.kcf"; done >list
+(cd many && for i in $(seq 20000); do : >"j$i.kcf"; done)
+"$batch" --dry-run -a list >plan 2>/dev/null
+check "-a with 20,000 jobs: exit status 0" test $? -eq 0
+check "-a with 20,000 jobs: every job planned" test "$(grep -c '  run$' plan)" -eq 20000
+"$batch" --dry-run -a - <list >plan 2>/dev/null
+check "-a - reads standard input" test "$(grep -c '  run$' plan)" -eq 20000
