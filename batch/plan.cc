@@ -26,7 +26,7 @@ bool PrintPlan(const Study& study, const std::vector<std::vector<size_t>>& group
       bool keep = dirfd >= 0 &&
                   KeepsResult(ReadResult(dirfd, job.result), HashInputs(dirfd, job, model));
       std::fprintf(out, "  %s  %s\n", EscapeControls(job.file).c_str(),
-                   keep ? "reuse: finished, job and model files unchanged" : "run");
+                   keep ? "reuse: finished, files unchanged" : "run");
     }
     if (dirfd >= 0) close(dirfd);
   }

@@ -165,7 +165,7 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
     std::optional<Result> earlier = ReadResult(dirfd, job.result);
     if (KeepsResult(earlier, HashInputs(dirfd, job, settings.model))) {
       earlier->state = State::kReused;
-      earlier->meaning = "finished " + earlier->started + ", job and model files unchanged";
+      earlier->meaning = "finished " + earlier->started + ", files unchanged";
       earlier->attempts = 0;
       return *earlier;
     }

@@ -194,3 +194,32 @@ check "-a with 20,000 jobs: exit status 0" test $? -eq 0
 check "-a with 20,000 jobs: every job planned" test "$(grep -c '  run$' plan)" -eq 20000
 "$batch" --dry-run -a - <list >plan 2>/dev/null
 check "-a - reads standard input" test "$(grep -c '  run$' plan)" -eq 20000
+
+# A directory that turned read-only keeps its old result, and the job is
+# lost, never the old result's finished (root mounts a file system).
+mkdir readonly
+if mount -t tmpfs -o size=1m tmpfs readonly 2>/dev/null; then
+    fresh readonly/case
+    "$batch" readonly/case/job.kcf >/dev/null 2>&1
+    mount -o remount,ro readonly
+    "$batch" readonly/case/job.kcf >table 2>/dev/null
+    check "a read-only directory: exit status 1" test $? -eq 1
+    check "a read-only directory: lost, saying why" \
+        grep -q '^readonly/case  *job.kcf  *lost  .*Read-only file system' table
+    umount readonly
+else
+    echo "SKIP: a read-only directory (mounting a file system needs root)"
+fi
+
+# Out of processes: the task can't start, its jobs are lost with the reason.
+fresh limited
+if [[ $(id -u) -eq 0 ]] && command -v setpriv >/dev/null && command -v prlimit >/dev/null; then
+    chmod a+rx "$scratch" "$study"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        prlimit --nproc=1 "$batch" limited/job.kcf >table 2>/dev/null
+    check "out of processes: exit status 1" test $? -eq 1
+    check "out of processes: lost, saying why" \
+        grep -q '^limited  *job.kcf  *lost  .*cannot start its task: Resource temporarily unavailable' table
+else
+    echo "SKIP: a process limit (needs root, setpriv and prlimit)"
+fi

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Drives the kvsolver completion function over a scratch directory.
-#   completion_test.sh path/to/kvsolver.bash
+# Drives the completion functions of kvsolver and kvsolver-batch over a
+# scratch directory.
+#   completion_test.sh path/to/kvsolver.bash path/to/kvsolver-batch.bash
 set -u
 source "$1"
+source "$2"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
@@ -19,7 +21,7 @@ expect() {
     COMP_WORDS=("$@")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
     COMPREPLY=()
-    _kvsolver
+    if [[ $1 == kvsolver-batch ]]; then _kvsolver_batch; else _kvsolver; fi
     got=$(printf '%s\n' "${COMPREPLY[@]}" | sed '/^$/d' | sort | paste -sd '|' -)
     if [[ $got == "$want" ]]; then
         passed=$((passed + 1))
@@ -41,6 +43,13 @@ expect 'dir.kcf/|load|sub/|x$(touch pwned)' kvsolver anything ''
 expect 'load' kvsolver beam.kmd l
 expect 'sub/deep/|sub/part' kvsolver sub/m.kmd sub/
 expect '' kvsolver beam.kmd load ''
+expect 'dir.kcf/|job.acf|job.kcf|load.kss|other.acf|sub/|two words.kcf|x$(touch pwned).kss' \
+    kvsolver-batch ''
+expect 'sub/case.kcf|sub/deep/|sub/part.kss' kvsolver-batch -j 2 sub/
+expect 'beam.kmd|dir.kcf/|sub/' kvsolver-batch --model ''
+expect '--resume|--retries=|--retry-on=' kvsolver-batch --re
+expect '' kvsolver-batch --timeout ''
+expect 'notes.txt' kvsolver-batch -a n
 [[ -e pwned ]] && { echo "FAIL: a file name was run"; failed=$((failed + 1)); }
 
 echo "completion: $passed passed, $failed failed"

@@ -26,6 +26,8 @@ check "manual page installed" test -f "$prefix/share/man/man1/kvsolver.1.gz"
 check "copyright and changelog installed" \
     test -f "$prefix/share/doc/kvsolver/copyright" -a -f "$prefix/share/doc/kvsolver/changelog.gz"
 check "completion installed" test -f "$prefix/share/bash-completion/completions/kvsolver"
+check "kvsolver-batch completion installed" \
+    test -f "$prefix/share/bash-completion/completions/kvsolver-batch"
 
 # runpath_is_safe FILE: every RUNPATH or RPATH entry names a folder by an
 # absolute path or relative to the program itself: an empty or relative one

@@ -1,0 +1,61 @@
+# bash completion for kvsolver-batch(1).
+#   kvsolver-batch -<TAB>          its options
+#   kvsolver-batch <TAB>           job files (*.kcf, *.acf, *.kss) and
+#                                  directories, whose job files come next
+#   --model <TAB>                  model files (*.kmd) and directories
+#   -a, --summary <TAB>            any file
+# Names are looked up in the directory that the word typed so far names
+# ("sub/" in "sub/jo"), or in the working directory, and never expanded.
+
+_kvsolver_batch_options="--arg-file= --jobs= --model= --summary= --resume --retries=
+--retry-on= --timeout= --kill-after= --max-fails= --dry-run --status --slurm
+--sbatch-option= --help --version"
+
+# Prints, a line each, the subdirectories of directory $1 ("" for the
+# working directory, else ending in "/") with a "/" after them, and its
+# files with each extension in $2 (a space-separated list; "any" for all).
+_kvsolver_batch_files() {
+    local dir=$1 ext file
+    for file in "$dir"*/; do
+        [[ -d $file ]] && printf '%s\n' "$file"
+    done
+    for ext in $2; do
+        if [[ $ext == any ]]; then
+            for file in "$dir"*; do [[ -f $file ]] && printf '%s\n' "$file"; done
+        else
+            for file in "$dir"*."$ext"; do [[ -f $file ]] && printf '%s\n' "$file"; done
+        fi
+    done
+}
+
+_kvsolver_batch() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} dir="" kinds
+    local candidate
+    local -a candidates
+    case $prev in
+        -j|--jobs|--retries|--retry-on|--timeout|--kill-after|--max-fails|--sbatch-option)
+            COMPREPLY=()
+            return 0 ;;
+        --model) kinds="kmd" ;;
+        -a|--arg-file|--summary) kinds="any" ;;
+        *)
+            if [[ $cur == -* ]]; then
+                mapfile -t COMPREPLY < <(compgen -W "$_kvsolver_batch_options" -- "$cur")
+                [[ ${COMPREPLY[0]:-} == *= ]] && compopt -o nospace 2>/dev/null
+                return 0
+            fi
+            kinds="kcf acf kss" ;;
+    esac
+    [[ $cur == */* ]] && dir=${cur%/*}/
+    mapfile -t candidates < <(_kvsolver_batch_files "$dir" "$kinds")
+    COMPREPLY=()
+    # Compared as text: names are never expanded.
+    for candidate in "${candidates[@]}"; do
+        [[ $candidate == "$cur"* ]] && COMPREPLY+=("$candidate")
+    done
+    # A directory is completed without a blank, so its names can follow.
+    [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == */ ]] && compopt -o nospace 2>/dev/null
+    return 0
+}
+
+complete -o filenames -F _kvsolver_batch kvsolver-batch
