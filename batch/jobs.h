@@ -19,6 +19,7 @@ struct Job {
   bool script = false;    ///< a .kss solver script (run with the model)
   std::string log;        ///< BASE.log in the directory: the run's output
   std::string result;     ///< BASE.result in the directory: how it ended
+  int earlier_attempts = 0;  ///< attempts an earlier round of the batch made
 };
 
 /// Names job `file` of `directory` without looking at the disk. Returns

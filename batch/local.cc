@@ -159,7 +159,5 @@ void RunLocally(const TaskSettings& settings, const std::vector<std::vector<size
   }
   std::string reason = NotRunReason(pace.max_fails > 0 &&
                                     monitor->study().unsuccessful >= pace.max_fails);
-  for (size_t g = next; g < groups.size(); ++g)
-    for (size_t i : groups[g])
-      monitor->Ended(i, Unrun(State::kNotRun, reason, monitor->study().results[i].log));
+  monitor->EndTheRest(State::kNotRun, reason);
 }

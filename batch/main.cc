@@ -23,6 +23,7 @@
 #include "batch/plan.h"
 #include "batch/program_path.h"
 #include "batch/report.h"
+#include "batch/cluster_task.h"
 #include "batch/signals.h"
 #include "batch/slurm.h"
 #include "batch/study.h"
@@ -103,16 +104,28 @@ int main(int argc, char** argv) {
     std::printf("kvsolver-batch %s\n", KVSOLVER_VERSION);
     return std::fflush(stdout) == 0 ? 0 : 2;
   }
-  if (!request.task_file.empty()) return RunClusterTask(request.task_file);
+  if (!request.task_file.empty())
+    return RunClusterTask(request.task_file, request.task_offset, request.prologue_failed);
   std::vector<Job> jobs;
   why = ParseJobs(request, &jobs);
   if (!why.empty()) return UsageError(why);
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
   Study study(std::move(jobs));
 
-  if (request.dry_run)
-    return PrintPlan(study, groups, request.model, request.resume, stdout)
-               ? 0 : Fail("cannot write the plan to standard output");
+  std::string self = SelfPath();
+  SlurmSettings slurm;
+  slurm.self = self;
+  slurm.folder = AbsolutePath(request.slurm_output);
+  slurm.job_name = request.job_name;
+  slurm.throttle = request.parallel;
+  slurm.per_task = request.per_task;
+  slurm.prologue = request.prologue;
+  slurm.options = request.sbatch_options;
+  if (request.dry_run) {
+    bool written = PrintPlan(study, groups, request.model, request.resume, stdout) &&
+                   (!request.slurm || PrintSlurmPlan(slurm, study, groups, stdout));
+    return written ? 0 : Fail("cannot write the plan to standard output");
+  }
   if (request.status) {
     ReadResults(&study);
     if (!request.summary.empty()) {
@@ -122,7 +135,6 @@ int main(int argc, char** argv) {
     return Report(study, nullptr);
   }
 
-  std::string self = SelfPath();
   TaskSettings settings;
   settings.launcher = LauncherPath(self, &why);
   if (settings.launcher.empty()) return UsageError(why);
@@ -144,13 +156,9 @@ int main(int argc, char** argv) {
   pace.max_fails = request.max_fails;
   Monitor monitor(&study, pace.parallel, request.summary);
   if (request.slurm) {
-    SlurmSettings slurm;
-    slurm.self = self;
-    slurm.folder = AbsolutePath("kvsolver-batch-slurm");
-    slurm.throttle = request.parallel;
-    slurm.options = request.sbatch_options;
-    why = RunOnSlurm(settings, slurm, groups, &monitor);
-    if (!why.empty()) return Fail(why);
+    SlurmEnd end = RunOnSlurm(settings, slurm, groups, request.detach, &monitor, &why);
+    if (end == SlurmEnd::kFailed) return Fail(why);
+    if (end == SlurmEnd::kDetached) return StopSignal() != 0 ? 128 + StopSignal() : 0;
   } else {
     RunLocally(settings, groups, pace, &monitor);
   }

@@ -23,6 +23,11 @@ void Monitor::Ended(size_t i, Result result) {
   changed_ = true;
 }
 
+void Monitor::EndTheRest(State state, const std::string& meaning) {
+  for (size_t i = 0; i < study_->jobs.size(); ++i)
+    if (!study_->ended[i]) Ended(i, Unrun(state, meaning, study_->results[i].log));
+}
+
 void Monitor::Tick() {
   progress_.Tick();
   if (changed_ && std::chrono::steady_clock::now() - written_ >= std::chrono::seconds(1))

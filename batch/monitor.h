@@ -23,6 +23,9 @@ class Monitor {
   /// Job `i` ended as `result`.
   void Ended(size_t i, Result result);
 
+  /// Ends every job without a result as `state` with `meaning`.
+  void EndTheRest(State state, const std::string& meaning);
+
   /// Redraws the progress and, at most once a second, the summary.
   void Tick();
 

@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "batch/jobs.h"
 
@@ -31,8 +33,14 @@ const char kBatchUsage[] =
     "      --max-fails N    start no new job once N jobs did not finish\n"
     "  -n, --dry-run        print the plan; run, create and change nothing\n"
     "      --status         run nothing; print the table of the results on disk\n"
-    "      --slurm          run the directories as a Slurm job array\n"
-    "      --sbatch-option OPT  pass OPT on to sbatch (with --slurm)\n"
+    "      --slurm          run the directories as Slurm job arrays; with it:\n"
+    "      --sbatch-option OPT  pass OPT on to sbatch (--time=1:00:00, --mem=4G, ...)\n"
+    "      --per-task K     each array task runs K directories (default 1)\n"
+    "      --job-name NAME  the arrays' job name (default kvsolver-batch)\n"
+    "      --slurm-output DIR  the batch's folder: task lists, scripts and each\n"
+    "                       task's output (default kvsolver-batch-slurm)\n"
+    "      --task-prologue FILE  shell lines each task runs first (module load ...)\n"
+    "      --detach         submit, print how to collect the study, and exit\n"
     "  -h, --help           print this text\n"
     "      --version        print the version\n"
     "Each job's output goes to DIR/NAME.log, how it ended to DIR/NAME.result.\n"
@@ -44,7 +52,8 @@ namespace {
 
 enum LongOnly {
   kModel = 256, kSummary, kResume, kRetries, kRetryOn, kTimeout, kKillAfter, kMaxFails,
-  kStatus, kSlurm, kSbatchOption, kTask, kVersion,
+  kStatus, kSlurm, kSbatchOption, kTask, kVersion, kPerTask, kJobName, kSlurmOutput,
+  kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed,
 };
 
 constexpr option kOptions[] = {
@@ -62,7 +71,14 @@ constexpr option kOptions[] = {
     {"status", no_argument, nullptr, kStatus},
     {"slurm", no_argument, nullptr, kSlurm},
     {"sbatch-option", required_argument, nullptr, kSbatchOption},
+    {"per-task", required_argument, nullptr, kPerTask},
+    {"job-name", required_argument, nullptr, kJobName},
+    {"slurm-output", required_argument, nullptr, kSlurmOutput},
+    {"task-prologue", required_argument, nullptr, kTaskPrologue},
+    {"detach", no_argument, nullptr, kDetach},
     {"task", required_argument, nullptr, kTask},
+    {"task-offset", required_argument, nullptr, kTaskOffset},
+    {"prologue-failed", required_argument, nullptr, kPrologueFailed},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -95,6 +111,18 @@ bool ReadValues(const std::string& text, std::vector<int>* values) {
     if (comma == std::string::npos) return true;
     from = comma + 1;
   }
+}
+
+/// Reads the whole file `path` into `*text`. Returns why it can't.
+std::string ReadWhole(const std::string& path, std::string* text) {
+  FILE* in = std::fopen(path.c_str(), "r");
+  if (in == nullptr) return "cannot read " + path + ": " + std::strerror(errno);
+  char block[4096];
+  size_t n;
+  while ((n = std::fread(block, 1, sizeof block, in)) > 0) text->append(block, n);
+  bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  return failed ? "cannot read " + path + ": " + std::strerror(EIO) : "";
 }
 
 /// Takes option `option` with argument `arg`. Returns why it is wrong, or
@@ -135,7 +163,26 @@ std::string TakeOption(int option, const char* arg, Request* r) {
     case kStatus: r->status = true; return "";
     case kSlurm: r->slurm = true; return "";
     case kSbatchOption: r->sbatch_options.push_back(arg); return "";
+    case kPerTask:
+      if (!ReadInteger(arg, 1, 1000000, &n)) return "--per-task needs a number of at least 1";
+      r->per_task = static_cast<size_t>(n);
+      return "";
+    case kJobName:
+      r->job_name = arg;
+      return r->job_name.empty() || r->job_name.find_first_of("\r\n") != std::string::npos
+                 ? "--job-name needs a name on one line" : "";
+    case kSlurmOutput: r->slurm_output = arg; return "";
+    case kTaskPrologue: return ReadWhole(arg, &r->prologue);
+    case kDetach: r->detach = true; return "";
     case kTask: r->task_file = arg; return "";
+    case kTaskOffset:
+      if (!ReadInteger(arg, 0, LONG_MAX, &n)) return "--task-offset needs a number";
+      r->task_offset = static_cast<size_t>(n);
+      return "";
+    case kPrologueFailed:
+      if (!ReadInteger(arg, 0, 255, &n)) return "--prologue-failed needs an exit status";
+      r->prologue_failed = static_cast<int>(n);
+      return "";
     case 'h': r->help = true; return "";
     case kVersion: r->version = true; return "";
     default: return "unknown option";
@@ -163,7 +210,13 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
   for (int i = optind; i < argc; ++i) request->paths.push_back(argv[i]);
   if (request->help || request->version || !request->task_file.empty()) return "";
   if (request->paths.empty()) return "no JOB given";
-  if (!request->sbatch_options.empty() && !request->slurm) return "--sbatch-option needs --slurm";
+  bool slurm_only = !request->sbatch_options.empty() || request->per_task != 1 ||
+                    request->job_name != "kvsolver-batch" ||
+                    request->slurm_output != "kvsolver-batch-slurm" ||
+                    !request->prologue.empty() || request->detach;
+  if (slurm_only && !request->slurm)
+    return "--sbatch-option, --per-task, --job-name, --slurm-output, --task-prologue and "
+           "--detach need --slurm";
   if (request->dry_run && request->status) return "--dry-run and --status exclude each other";
   return "";
 }

@@ -20,7 +20,14 @@ struct Request {
   bool status = false;                 ///< --status
   bool slurm = false;                  ///< --slurm
   std::vector<std::string> sbatch_options;  ///< --sbatch-option
-  std::string task_file;               ///< --task: run one cluster task of this file
+  size_t per_task = 1;                 ///< --per-task
+  std::string job_name = "kvsolver-batch";  ///< --job-name
+  std::string slurm_output = "kvsolver-batch-slurm";  ///< --slurm-output
+  std::string prologue;                ///< --task-prologue: the file's text
+  bool detach = false;                 ///< --detach
+  std::string task_file;               ///< --task: run one cluster task of this list
+  size_t task_offset = 0;              ///< --task-offset: the array's first task
+  int prologue_failed = 0;             ///< --prologue-failed: the prologue's exit status
   bool help = false;                   ///< -h, --help
   bool version = false;                ///< --version
   std::vector<std::string> paths;      ///< the JOBs, from the arguments and -a

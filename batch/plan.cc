@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <map>
+
 #include "batch/escape.h"
 #include "batch/inputs.h"
+#include "batch/slurm_commands.h"
 
 namespace {
 
@@ -34,16 +37,27 @@ bool PrintPlan(const Study& study, const std::vector<std::vector<size_t>>& group
 }
 
 void ReadResults(Study* study) {
+  std::vector<Result> results;
+  std::vector<std::string> jobs_running;
   for (size_t i = 0; i < study->jobs.size(); ++i) {
     const Job& job = study->jobs[i];
     int dirfd = OpenDirectory(job);
     std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
     if (dirfd >= 0) close(dirfd);
-    if (result) {
-      result->log = study->results[i].log;
-      study->End(i, *result);
-    } else {
-      study->End(i, Unrun(State::kNotRun, "no result", study->results[i].log));
+    results.push_back(result ? *result : Unrun(State::kNotRun, "no result", ""));
+    results.back().log = study->results[i].log;
+    if (result && result->state == State::kRunning && !result->task.empty())
+      jobs_running.push_back(result->task.substr(0, result->task.find('_')));
+  }
+  // A job whose cluster task Slurm no longer runs is not running any more.
+  std::map<std::string, std::string> queued;
+  bool known = jobs_running.empty() || QueuedTasks(jobs_running, &queued);
+  for (size_t i = 0; i < results.size(); ++i) {
+    Result& r = results[i];
+    if (known && r.state == State::kRunning && !r.task.empty() && queued.count(r.task) == 0) {
+      r.state = State::kLost;
+      r.meaning = "its task " + r.task + " ended without the job's result; see " + r.output;
     }
+    study->End(i, r);
   }
 }

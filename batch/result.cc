@@ -78,9 +78,28 @@ bool Consistent(const Result& r) {
     case State::kReused:
       return true;
     case State::kRunning:
-      return false;
+      return !r.return_value && !r.signal && !r.exit_status && r.attempts >= 1;
   }
   return false;
+}
+
+/// Writes `result` to `fd`, open on `temporary` in `dirfd`, and renames it
+/// to `name`; `*_shown` name both in messages. Removes `temporary` when
+/// that fails, and says why.
+std::string WriteThrough(int dirfd, const std::string& temporary, const std::string& name,
+                         const std::string& temporary_shown, const std::string& shown, int fd,
+                         const Result& result) {
+  std::string text = ResultToJson(result) + "\n";
+  std::string why;
+  errno = 0;
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    why = "cannot write " + temporary_shown + ": " + std::strerror(errno ? errno : ENOSPC);
+  if (close(fd) != 0 && why.empty())
+    why = "cannot write " + temporary_shown + ": " + std::strerror(errno);
+  if (why.empty() && renameat(dirfd, temporary.c_str(), dirfd, name.c_str()) != 0)
+    why = "cannot replace " + shown + ": " + std::strerror(errno);
+  if (!why.empty()) unlinkat(dirfd, temporary.c_str(), 0);
+  return why;
 }
 
 }  // namespace
@@ -120,6 +139,8 @@ std::string ResultToJson(const Result& r) {
       {"log", r.log},
       {"job_hash", r.job_hash},
       {"model_hash", r.model_hash},
+      {"task", r.task},
+      {"output", r.output},
   };
   // Names are bytes; a byte that is no UTF-8 shows as U+FFFD.
   return object.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -140,7 +161,8 @@ std::optional<Result> ResultFromJson(const std::string& text) {
       !Take(object, "attempts", &r.attempts) || !Take(object, "seconds", &r.seconds) ||
       !Take(object, "started", &r.started) || !Take(object, "host", &r.host) ||
       !Take(object, "log", &r.log) || !Take(object, "job_hash", &r.job_hash) ||
-      !Take(object, "model_hash", &r.model_hash))
+      !Take(object, "model_hash", &r.model_hash) || !Take(object, "task", &r.task) ||
+      !Take(object, "output", &r.output))
     return std::nullopt;
   std::optional<State> known = StateNamed(state);
   if (!known) return std::nullopt;
@@ -151,18 +173,15 @@ std::optional<Result> ResultFromJson(const std::string& text) {
 
 std::string CommitResult(int dirfd, const std::string& name, const std::string& shown, int part,
                          const Result& result) {
-  std::string part_name = name + ".part";
-  std::string text = ResultToJson(result) + "\n";
-  std::string why;
-  errno = 0;
-  if (write(part, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-    why = "cannot write " + shown + ".part: " + std::strerror(errno ? errno : ENOSPC);
-  if (close(part) != 0 && why.empty())
-    why = "cannot write " + shown + ".part: " + std::strerror(errno);
-  if (why.empty() && renameat(dirfd, part_name.c_str(), dirfd, name.c_str()) != 0)
-    why = "cannot replace " + shown + ": " + std::strerror(errno);
-  if (!why.empty()) unlinkat(dirfd, part_name.c_str(), 0);
-  return why;
+  return WriteThrough(dirfd, name + ".part", name, shown + ".part", shown, part, result);
+}
+
+std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
+                          const Result& result) {
+  int fd = openat(dirfd, (name + ".run").c_str(),
+                  O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return "cannot write " + shown + ".run: " + std::strerror(errno);
+  return WriteThrough(dirfd, name + ".run", name, shown + ".run", shown, fd, result);
 }
 
 std::optional<Result> ReadResult(int dirfd, const std::string& name) {

@@ -41,6 +41,8 @@ struct Result {
   std::string model_hash;  ///< the model file's content after the run
   std::optional<int> signal;  ///< the signal that ended the launcher, if one did
   std::optional<int> exit_status;  ///< the launcher's exit status, if it exited
+  std::string task;    ///< the cluster task that ran it ("JOBID_INDEX"), if one did
+  std::string output;  ///< that task's output file
 };
 
 /// A result with only its state, meaning and log: a job that did not run,
@@ -65,6 +67,11 @@ std::optional<Result> ResultFromJson(const std::string& text);
 /// .part file is left either way.
 std::string CommitResult(int dirfd, const std::string& name, const std::string& shown, int part,
                          const Result& result);
+
+/// Writes `result` to `name` in directory `dirfd`, whole or not at all,
+/// through a file of its own. Returns an empty text, or why not.
+std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
+                          const Result& result);
 
 /// Reads the .result file `name` in directory `dirfd`; nothing when there
 /// is none or it does not parse.

@@ -3,173 +3,279 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <chrono>
 #include <cstring>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <sstream>
+#include <algorithm>
+#include <map>
 
+#include "batch/escape.h"
+#include "batch/program_path.h"
 #include "batch/signals.h"
-#include "batch/spawn.h"
-
-using Json = nlohmann::json;
+#include "batch/slurm_commands.h"
 
 namespace {
 
-/// `text` as one word of a shell script, whatever it holds.
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+/// A submitted array.
+struct Array {
+  std::string id;
+  ArrayPlan plan;
+};
 
-/// The task list: what every task is told, and each task's jobs by the
-/// absolute paths the nodes see.
-std::string TaskList(const TaskSettings& settings, const Study& study,
-                     const std::vector<std::vector<size_t>>& groups) {
-  Json tasks = Json::array();
-  for (const std::vector<size_t>& group : groups) {
-    Json jobs = Json::array();
-    char real[PATH_MAX];
-    const Job& first = study.jobs[group.front()];
-    std::string directory = realpath(first.directory.c_str(), real) != nullptr ? real
-                                                                               : first.directory;
-    for (size_t i : group) jobs.push_back({{"index", i}, {"file", study.jobs[i].file}});
-    tasks.push_back({{"directory", directory}, {"jobs", jobs}});
-  }
-  Json list = {{"launcher", settings.launcher},   {"model", settings.model},
-               {"batch", settings.batch},         {"resume", settings.resume},
-               {"retries", settings.retries},     {"retry_on", settings.retry_on},
-               {"timeout", settings.limits.timeout},
-               {"kill_after", settings.limits.kill_after},
-               {"tasks", tasks}};
-  return list.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
-}
+/// One array task as the batch follows it.
+struct Followed {
+  std::string id;                 ///< "JOBID_INDEX"
+  std::vector<size_t> jobs;       ///< the study's jobs it runs
+  bool ended = false;
+};
 
 /// Writes `text` to `path` whole. Returns an empty text, or why not.
 std::string WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) return "cannot write " + path + ": " + std::strerror(errno);
-  return "";
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
+  ssize_t n = write(fd, text.data(), text.size());
+  int error = n == static_cast<ssize_t>(text.size()) ? 0 : n < 0 ? errno : ENOSPC;
+  if (close(fd) != 0 && error == 0) error = errno;
+  return error == 0 ? "" : "cannot write " + path + ": " + std::strerror(error);
 }
 
-/// Hands the result of each job of `monitor`'s study that has none yet
-/// and whose task left one for this batch.
-void CollectResults(const TaskSettings& settings, Monitor* monitor) {
+/// The command that collects the study later, from any shell.
+std::string CollectCommand(const SlurmSettings& slurm, const TaskSettings& settings,
+                           const std::string& jobs_file) {
+  std::string command = "cd " + ShellWord(AbsolutePath(".")) + " && " + ShellWord(slurm.self) +
+                        " --status";
+  if (!settings.model.empty()) command += " --model " + ShellWord(settings.model);
+  return command + " -a " + ShellWord(jobs_file);
+}
+
+/// Hands `monitor` the results that this batch's tasks left for `jobs`:
+/// a final one ends its job, a running one starts it.
+void Collect(const TaskSettings& settings, const std::vector<size_t>& jobs, Monitor* monitor) {
   const Study& study = monitor->study();
-  for (size_t i = 0; i < study.jobs.size(); ++i) {
+  int dirfd = -1;
+  std::string open_directory;
+  for (size_t i : jobs) {
     if (study.ended[i]) continue;
-    int dirfd = open(study.jobs[i].directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd < 0) continue;
-    std::optional<Result> result = ReadResult(dirfd, study.jobs[i].result);
-    close(dirfd);
+    const Job& job = study.jobs[i];
+    if (dirfd < 0 || open_directory != job.directory) {
+      if (dirfd >= 0) close(dirfd);
+      dirfd = open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      open_directory = job.directory;
+    }
+    std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
     if (!result || result->batch != settings.batch) continue;
     result->log = study.results[i].log;
-    monitor->Ended(i, *result);
+    if (result->state == State::kRunning)
+      monitor->Started(i);
+    else
+      monitor->Ended(i, *result);
   }
+  if (dirfd >= 0) close(dirfd);
+}
+
+/// The latest record this batch's task left for job `i`, final or running.
+std::optional<Result> Latest(const TaskSettings& settings, const Job& job) {
+  int dirfd = open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
+  if (dirfd >= 0) close(dirfd);
+  if (result && result->batch != settings.batch) result.reset();
+  return result;
+}
+
+/// Settles the jobs of `task`, which Slurm no longer runs, that have no
+/// final result: not run or stopped after a cancel; otherwise lost, with
+/// Slurm's word and the task's output, or put in `*again` to be run again.
+void Settle(const TaskSettings& settings, const SlurmSettings& slurm, const Followed& task,
+            bool cancelled, Monitor* monitor, std::vector<int>* attempts_made,
+            std::vector<size_t>* again) {
+  Collect(settings, task.jobs, monitor);
+  std::string slurm_state;
+  std::string output = slurm.folder + "/" + task.id + ".out";
+  for (size_t i : task.jobs) {
+    const Study& study = monitor->study();
+    if (study.ended[i]) continue;
+    std::optional<Result> marker = Latest(settings, study.jobs[i]);
+    // What the job's run showed of itself, kept in the result it gets.
+    auto from_marker = [&](State state, const std::string& meaning) {
+      Result result = Unrun(state, meaning, study.results[i].log);
+      if (!marker) return result;
+      result.attempts = marker->attempts;
+      result.started = marker->started;
+      result.host = marker->host;
+      return result;
+    };
+    if (cancelled) {
+      monitor->Ended(i, marker ? from_marker(State::kKilled,
+                                             "stopped with the batch: its task cancelled (SIGTERM)")
+                               : from_marker(State::kNotRun, "the batch was stopped"));
+      continue;
+    }
+    int attempts = std::max(marker ? marker->attempts : 0, (*attempts_made)[i] + 1);
+    if (attempts <= settings.retries) {
+      (*attempts_made)[i] = attempts;
+      again->push_back(i);
+      continue;
+    }
+    if (slurm_state.empty()) slurm_state = FinalState(task.id);
+    Result lost = from_marker(State::kLost,
+                              "its task " + task.id + " ended without the job's result (Slurm: " +
+                                  (slurm_state.empty() ? "state unknown" : slurm_state) +
+                                  "); see " + output);
+    lost.attempts = attempts;
+    monitor->Ended(i, lost);
+  }
+}
+
+/// Submits the tasks of `groups`, each array after the one before when
+/// throttled. Returns the arrays; on a refusal cancels what was submitted.
+std::vector<Array> SubmitRound(const TaskSettings& settings, const SlurmSettings& slurm,
+                               const Study& study, const std::vector<std::vector<size_t>>& groups,
+                               const std::vector<int>& attempts_made, int round,
+                               std::vector<std::vector<size_t>>* tasks, std::string* why) {
+  *tasks = PackTasks(groups.size(), slurm.per_task);
+  std::string stem = slurm.folder + "/" + settings.batch + "-" + std::to_string(round);
+  *why = WriteFile(stem + ".tasks", TaskList(settings, slurm.folder, study, groups,
+                                             attempts_made, *tasks));
+  std::vector<Array> arrays;
+  for (const ArrayPlan& plan : SplitArrays(tasks->size(), MaxArraySize())) {
+    std::string script = stem + "-" + std::to_string(arrays.size() + 1) + ".sh";
+    if (why->empty()) *why = WriteFile(script, ArrayScript(slurm, stem + ".tasks", plan.first));
+    std::string after = slurm.throttle > 0 && !arrays.empty() ? arrays.back().id : "";
+    std::string id = why->empty() ? Submit(SbatchArguments(slurm, plan, after, script), why) : "";
+    if (id.empty()) {
+      std::vector<std::string> ids;
+      for (const Array& array : arrays) ids.push_back(array.id);
+      if (!ids.empty() && Cancel(ids)) *why += "; the arrays submitted before it were cancelled";
+      return {};
+    }
+    const Job& first = study.jobs[groups[(*tasks)[plan.first].front()].front()];
+    const Job& last = study.jobs[groups[(*tasks)[plan.first + plan.count - 1].back()].front()];
+    std::fprintf(stderr, "kvsolver-batch: Slurm job %s: %zu tasks, directories %s to %s\n",
+                 id.c_str(), plan.count, EscapeControls(first.directory).c_str(),
+                 EscapeControls(last.directory).c_str());
+    arrays.push_back({id, plan});
+  }
+  return arrays;
+}
+
+/// Follows `arrays` until Slurm runs none of their tasks, or SIGHUP.
+/// Returns false after SIGHUP.
+bool Follow(const TaskSettings& settings, const SlurmSettings& slurm,
+            const std::vector<Array>& arrays, const std::vector<std::vector<size_t>>& groups,
+            const std::vector<std::vector<size_t>>& tasks, Monitor* monitor,
+            std::vector<int>* attempts_made, std::vector<size_t>* again) {
+  std::vector<Followed> followed;
+  std::vector<std::string> ids;
+  for (const Array& array : arrays) {
+    ids.push_back(array.id);
+    for (size_t i = 0; i < array.plan.count; ++i) {
+      Followed task{array.id + "_" + std::to_string(i), {}, false};
+      for (size_t g : tasks[array.plan.first + i])
+        task.jobs.insert(task.jobs.end(), groups[g].begin(), groups[g].end());
+      followed.push_back(task);
+    }
+  }
+  bool cancelled = false;
+  auto unread_since = std::chrono::steady_clock::now();
+  for (size_t open = followed.size(); open > 0;) {
+    if (StopSignal() == SIGHUP) return false;
+    if (StopSignal() != 0 && !cancelled) cancelled = Cancel(ids) || true;
+    std::map<std::string, std::string> queued;
+    bool read = QueuedTasks(ids, &queued);
+    // A queue that can't be read for long is taken as empty.
+    if (read) unread_since = std::chrono::steady_clock::now();
+    if (read || std::chrono::steady_clock::now() - unread_since > std::chrono::minutes(2)) {
+      for (Followed& task : followed) {
+        if (task.ended) continue;
+        auto at = queued.find(task.id);
+        if (at == queued.end()) {
+          Settle(settings, slurm, task, cancelled, monitor, attempts_made, again);
+          task.ended = true;
+          --open;
+        } else if (at->second == "RUNNING" || at->second == "COMPLETING") {
+          Collect(settings, task.jobs, monitor);
+        }
+      }
+    }
+    monitor->Tick();
+    if (open == 0) break;
+    struct pollfd wake = {WakeDescriptor(), POLLIN, 0};
+    poll(&wake, 1, 1000);
+    DrainWake();
+  }
+  return true;
 }
 
 }  // namespace
 
-std::string RunOnSlurm(const TaskSettings& settings, const SlurmSettings& slurm,
-                       const std::vector<std::vector<size_t>>& groups, Monitor* monitor) {
-  if (mkdir(slurm.folder.c_str(), 0777) != 0 && errno != EEXIST)
-    return "cannot create " + slurm.folder + ": " + std::strerror(errno);
-  std::string list = slurm.folder + "/" + settings.batch + ".tasks";
-  std::string why = WriteFile(list, TaskList(settings, monitor->study(), groups));
-  std::string script = slurm.folder + "/" + settings.batch + ".sh";
-  if (why.empty())
-    why = WriteFile(script, "#!/bin/sh\nexec " + Quoted(slurm.self) + " --task " + Quoted(list) +
-                                "\n");
-  if (!why.empty()) return why;
-  std::string array = "--array=0-" + std::to_string(groups.size() - 1);
-  if (slurm.throttle > 0) array += "%" + std::to_string(slurm.throttle);
-  std::vector<std::string> argv = {"sbatch", "--wait", "--parsable", "--job-name=kvsolver-batch",
-                                   "--output=" + slurm.folder + "/%A_%a.out", array};
-  for (const std::string& option : slurm.options) argv.push_back(option);
-  argv.push_back(script);
-
-  int out[2];
-  if (pipe2(out, O_CLOEXEC) != 0) return std::string("cannot start sbatch: ") + strerror(errno);
-  Launch launch;
-  launch.argv = argv;
-  launch.output = out[1];
-  launch.error = STDERR_FILENO;
-  pid_t sbatch = Start(launch, &why);
-  close(out[1]);
-  std::string job_id;
-  char c;
-  ssize_t n;
-  while (sbatch > 0 && ((n = read(out[0], &c, 1)) == 1 || (n < 0 && errno == EINTR))) {
-    if (n == 1 && c == '\n') break;
-    if (n == 1) job_id += c;
+SlurmEnd RunOnSlurm(const TaskSettings& settings, const SlurmSettings& slurm,
+                    const std::vector<std::vector<size_t>>& groups, bool detach,
+                    Monitor* monitor, std::string* why) {
+  if (mkdir(slurm.folder.c_str(), 0777) != 0 && errno != EEXIST) {
+    *why = "cannot create " + slurm.folder + ": " + std::strerror(errno);
+    return SlurmEnd::kFailed;
   }
-  close(out[0]);
-  if (sbatch < 0) return why;
-  job_id = job_id.substr(0, job_id.find(';'));
-  bool cancelled = false;
-  int status = 0;
-  while (waitpid(sbatch, &status, WNOHANG) != sbatch) {
-    if (StopSignal() != 0 && !cancelled && !job_id.empty()) {
-      std::string ignored;
-      Capture({"scancel", job_id}, nullptr, &ignored);
-      cancelled = true;
+  std::string jobs_file = slurm.folder + "/" + settings.batch + ".jobs";
+  std::string list;
+  for (const Job& job : monitor->study().jobs) list += job.path + "\n";
+  *why = WriteFile(jobs_file, list);
+  if (!why->empty()) return SlurmEnd::kFailed;
+  std::string collect = CollectCommand(slurm, settings, jobs_file);
+  std::vector<std::vector<size_t>> round_groups = groups;
+  std::vector<int> attempts_made(monitor->study().jobs.size(), 0);
+  for (int round = 1;; ++round) {
+    std::vector<std::vector<size_t>> tasks;
+    std::vector<Array> arrays = SubmitRound(settings, slurm, monitor->study(), round_groups,
+                                            attempts_made, round, &tasks, why);
+    if (arrays.empty()) {
+      if (round == 1) return SlurmEnd::kFailed;
+      monitor->EndTheRest(State::kLost, *why);
+      return SlurmEnd::kDone;
     }
-    CollectResults(settings, monitor);
-    monitor->Tick();
-    poll(nullptr, 0, 500);
+    if (detach) {
+      std::fprintf(stderr, "kvsolver-batch: submitted; collect the study with\n  %s\n",
+                   collect.c_str());
+      return SlurmEnd::kDetached;
+    }
+    std::vector<size_t> again;
+    if (!Follow(settings, slurm, arrays, round_groups, tasks, monitor, &attempts_made, &again)) {
+      std::fprintf(stderr, "\nkvsolver-batch: hung up; the arrays run on; collect the study "
+                           "with\n  %s\n", collect.c_str());
+      return SlurmEnd::kDetached;
+    }
+    if (again.empty()) return SlurmEnd::kDone;
+    round_groups = GroupByDirectory(monitor->study().jobs);
+    for (std::vector<size_t>& group : round_groups) {
+      std::vector<size_t> kept;
+      for (size_t i : group)
+        if (std::find(again.begin(), again.end(), i) != again.end()) kept.push_back(i);
+      group = kept;
+    }
+    std::erase_if(round_groups, [](const std::vector<size_t>& g) { return g.empty(); });
+    std::fprintf(stderr, "kvsolver-batch: submitting %zu lost jobs again\n", again.size());
   }
-  if (job_id.empty()) return "sbatch did not submit the array";
-  CollectResults(settings, monitor);
-  // What a cancelled array never started was not run; anything else that
-  // left no result was lost.
-  for (size_t g = 0; g < groups.size(); ++g)
-    for (size_t i : groups[g])
-      monitor->Ended(i, StopSignal() != 0
-                            ? Unrun(State::kNotRun, "the batch was stopped",
-                                    monitor->study().results[i].log)
-                            : Unrun(State::kLost,
-                                    "its task left no result: see " + slurm.folder + "/" +
-                                        job_id + "_" + std::to_string(g) + ".out",
-                                    monitor->study().results[i].log));
-  return "";
 }
 
-int RunClusterTask(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  Json list = Json::parse(text.str(), nullptr, false);
-  const char* id = std::getenv("SLURM_ARRAY_TASK_ID");
-  if (list.is_discarded() || id == nullptr) {
-    std::fprintf(stderr, "kvsolver-batch: cannot read the task list %s\n", path.c_str());
-    return 2;
+bool PrintSlurmPlan(const SlurmSettings& slurm, const Study& study,
+                    const std::vector<std::vector<size_t>>& groups, FILE* out) {
+  std::vector<std::vector<size_t>> tasks = PackTasks(groups.size(), slurm.per_task);
+  std::vector<ArrayPlan> arrays = SplitArrays(tasks.size(), MaxArraySize());
+  for (size_t a = 0; a < arrays.size(); ++a) {
+    std::string script = slurm.folder + "/BATCH-1-" + std::to_string(a + 1) + ".sh";
+    std::string after = slurm.throttle > 0 && a > 0 ? "JOBID-OF-ARRAY-" + std::to_string(a) : "";
+    std::string command = "sbatch";
+    for (const std::string& arg : SbatchArguments(slurm, arrays[a], after, script))
+      command += " " + ShellWord(arg);
+    std::fprintf(out, "array %zu: tasks 0-%zu\n  %s\n", a + 1, arrays[a].count - 1,
+                 EscapeControls(command).c_str());
+    for (size_t t = 0; t < arrays[a].count; ++t) {
+      std::fprintf(out, "  task %zu:", t);
+      for (size_t g : tasks[arrays[a].first + t])
+        std::fprintf(out, " %s", EscapeControls(study.jobs[groups[g].front()].directory).c_str());
+      std::fputc('\n', out);
+    }
   }
-  size_t index = std::strtoul(id, nullptr, 10);
-  const Json& task = list.at("tasks").at(index);
-  TaskSettings settings;
-  settings.launcher = list.at("launcher").get<std::string>();
-  settings.model = list.at("model").get<std::string>();
-  settings.batch = list.at("batch").get<std::string>();
-  settings.resume = list.at("resume").get<bool>();
-  settings.retries = list.at("retries").get<int>();
-  settings.retry_on = list.at("retry_on").get<std::vector<int>>();
-  settings.limits.timeout = list.at("timeout").get<double>();
-  settings.limits.kill_after = list.at("kill_after").get<double>();
-  settings.host = ShortHostName();
-  std::vector<Job> jobs;
-  std::vector<size_t> indexes;
-  for (const Json& entry : task.at("jobs")) {
-    Job job;
-    NameJob(task.at("directory").get<std::string>(), entry.at("file").get<std::string>(), &job);
-    indexes.push_back(jobs.size());
-    jobs.push_back(job);
-  }
-  return RunTask(settings, jobs, indexes, -1) ? 0 : 1;
+  return std::fflush(out) == 0 && std::ferror(out) == 0;
 }

@@ -1,32 +1,37 @@
-// Running a batch's tasks as a Slurm job array. The job directories must
-// be on a file system that the cluster's nodes share: each task runs where
-// its jobs lie and leaves their results there, where they are collected.
+// Running a batch's tasks as Slurm job arrays, and following them. The job
+// directories must be on a file system that the cluster's nodes share:
+// each task runs where its jobs lie and leaves their results there, where
+// they are collected.
 #ifndef KVSOLVER_BATCH_SLURM_H_
 #define KVSOLVER_BATCH_SLURM_H_
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "batch/monitor.h"
+#include "batch/slurm_plan.h"
 #include "batch/task.h"
 
-/// How the array is submitted.
-struct SlurmSettings {
-  std::string self;                  ///< this program, as the nodes run it
-  std::string folder;                ///< the batch's folder: task lists and outputs
-  size_t throttle = 0;               ///< tasks at once; 0: as Slurm allows
-  std::vector<std::string> options;  ///< passed on to sbatch
+/// How a study on the cluster ended for this program.
+enum class SlurmEnd {
+  kDone,      ///< every job has its result
+  kDetached,  ///< submitted, and left to run (--detach, or SIGHUP)
+  kFailed,    ///< could not be submitted; nothing of it is left queued
 };
 
-/// Submits one array task per directory (`groups`) with sbatch and waits
-/// for the array, handing each job's result to `monitor`; after a stop
-/// signal the array is cancelled. Returns an empty text, or why the array
-/// could not be submitted.
-std::string RunOnSlurm(const TaskSettings& settings, const SlurmSettings& slurm,
-                       const std::vector<std::vector<size_t>>& groups, Monitor* monitor);
+/// Submits the directories `groups` as array tasks and follows them to
+/// their end, handing each job's result to `monitor`, submitting again
+/// the jobs whose tasks died while --retries allows. SIGINT and SIGTERM
+/// cancel the arrays; SIGHUP, or `detach`, leaves them running and prints
+/// the command that collects the study. `*why` says why it failed.
+SlurmEnd RunOnSlurm(const TaskSettings& settings, const SlurmSettings& slurm,
+                    const std::vector<std::vector<size_t>>& groups, bool detach,
+                    Monitor* monitor, std::string* why);
 
-/// Runs, on a node, array task SLURM_ARRAY_TASK_ID of the task list
-/// `path`. Returns the exit status for the task.
-int RunClusterTask(const std::string& path);
+/// Prints the arrays a run would submit: each one's index range, each
+/// task's directories and the sbatch command line.
+bool PrintSlurmPlan(const SlurmSettings& slurm, const Study& study,
+                    const std::vector<std::vector<size_t>>& groups, FILE* out);
 
 #endif  // KVSOLVER_BATCH_SLURM_H_

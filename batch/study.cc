@@ -28,11 +28,3 @@ void Study::End(size_t i, Result result) {
   }
   results[i] = std::move(result);
 }
-
-void Study::EndTheRest(State state, const std::string& meaning) {
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    if (ended[i]) continue;
-    End(i, Unrun(state, meaning, results[i].log));
-  }
-}
-

@@ -31,9 +31,6 @@ struct Study {
   /// Records job `i`'s final result; a second one for the same job is ignored.
   void End(size_t i, Result result);
 
-  /// Ends every job that has no result yet as `state` with `meaning`.
-  void EndTheRest(State state, const std::string& meaning);
-
   /// Whether every job ended finished or reused.
   bool AllSucceeded() const { return ended_count == jobs.size() && unsuccessful == 0; }
 };

@@ -77,6 +77,8 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
   result.log = PathInDirectory(job, job.log);
   result.attempts = attempt;
   result.started = UtcNow();
+  result.task = settings.task;
+  result.output = settings.output;
   *sender = Sender::kNobody;
   *part = -1;
   struct stat info;
@@ -103,6 +105,10 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
     *part = -1;
     unlinkat(dirfd, part_name.c_str(), 0);
     return result;
+  }
+  if (settings.mark_running) {
+    result.state = State::kRunning;
+    ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), result);
   }
   Launch launch;
   launch.argv = {settings.launcher};
@@ -161,8 +167,10 @@ bool WorthRetrying(const TaskSettings& settings, const Result& result, Sender se
 /// run again while worth it.
 Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t index,
               Reporter* reporter) {
+  std::optional<Result> earlier = ReadResult(dirfd, job.result);
+  if (earlier && earlier->batch == settings.batch && earlier->state != State::kRunning)
+    return *earlier;
   if (settings.resume) {
-    std::optional<Result> earlier = ReadResult(dirfd, job.result);
     if (KeepsResult(earlier, HashInputs(dirfd, job, settings.model))) {
       earlier->state = State::kReused;
       earlier->meaning = "finished " + earlier->started + ", files unchanged";
@@ -170,13 +178,20 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
       return *earlier;
     }
   }
-  for (int attempt = 1;; ++attempt) {
+  for (int attempt = job.earlier_attempts + 1;; ++attempt) {
     Result result;
     reporter->Say("S " + std::to_string(index) + "\n");
     Sender sender;
     int part;
     result = RunAttempt(settings, dirfd, job, attempt, &sender, &part);
-    if (attempt > settings.retries || !WorthRetrying(settings, result, sender)) {
+    bool last = attempt > settings.retries || !WorthRetrying(settings, result, sender);
+    // A cluster task stopped by a signal (Slurm cancelled it, its time ran
+    // out, its node goes down) leaves the job marked running: the batch asks
+    // Slurm what happened.
+    bool stopped = sender == Sender::kBatch ||
+                   (StopSignal() != 0 && (result.state == State::kKilled ||
+                                          result.state == State::kTimedOut));
+    if (last && !(settings.mark_running && stopped)) {
       Commit(dirfd, job, part, &result);
       return result;
     }
@@ -185,6 +200,7 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
       close(part);
       unlinkat(dirfd, (job.result + ".part").c_str(), 0);
     }
+    if (last) return result;
   }
 }
 

@@ -20,6 +20,10 @@ struct TaskSettings {
   int retries = 0;              ///< further attempts of a job that may pass next time
   std::vector<int> retry_on;    ///< return values that are retried too
   Limits limits;                ///< --timeout and --kill-after
+  // On a cluster's node only.
+  std::string task;             ///< the cluster task ("JOBID_INDEX"), kept in results
+  std::string output;           ///< that task's output file, kept in results
+  bool mark_running = false;    ///< a job's result says "running" while it runs
 };
 
 /// Runs the jobs `indexes` of `jobs` (all of one directory) in order, each
@@ -27,8 +31,9 @@ struct TaskSettings {
 /// to `report` (-1 for nowhere) as they go: "S INDEX\n" when an attempt
 /// starts, "R INDEX JSON\n" when a job has its result. After a stop signal
 /// the running job is stopped and no other starts; after SIGUSR1 the
-/// running job ends as it will and no other starts. Returns false when a
-/// report could not be written.
+/// running job ends as it will and no other starts. A job that already has
+/// a result of this batch (its task was started again) is not run again.
+/// Returns false when a report could not be written.
 bool RunTask(const TaskSettings& settings, const std::vector<Job>& jobs,
              const std::vector<size_t>& indexes, int report);
 

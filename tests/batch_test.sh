@@ -144,6 +144,8 @@ if [[ $mode == local ]]; then
     interrupt TERM 143
     interrupt HUP 129
     source "$here/batch_stories.sh"
+else
+    source "$here/batch_slurm_stories.sh"
 fi
 
 echo "batch ($mode): $passed passed, $failed failed"

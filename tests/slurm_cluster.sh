@@ -10,7 +10,9 @@ slurm_pids=()
 slurm_start() {
     local dir=$1 host cpus i
     host=$(hostname -s)
-    cpus=$(nproc)
+    # Eight CPUs whatever the machine has, so that a throttle of a few
+    # tasks at once is Slurm's to keep, not the node's.
+    cpus=8
     mkdir -p "$dir/state" "$dir/spool" "$dir/munge"
     # munged runs as user munge, who must reach its files.
     chmod a+x "$dir" "$(dirname "$dir")"
@@ -34,10 +36,15 @@ TaskPlugin=task/none
 JobAcctGatherType=jobacct_gather/none
 AccountingStorageType=accounting_storage/none
 SchedulerType=sched/backfill
+SchedulerParameters=batch_sched_delay=0,sched_min_interval=0
 SelectType=select/cons_tres
 SelectTypeParameters=CR_Core
 ReturnToService=2
 MpiDefault=none
+MaxArraySize=100
+KillWait=5
+OverTimeLimit=0
+SlurmdParameters=config_overrides
 NodeName=$host CPUs=$cpus State=UNKNOWN
 PartitionName=batch Nodes=$host Default=YES MaxTime=INFINITE State=UP
 CONF

@@ -1,0 +1,100 @@
+#include "batch/cluster_task.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "batch/escape.h"
+#include "batch/result.h"
+#include "batch/task.h"
+
+using Json = nlohmann::json;
+
+namespace {
+
+/// What every task of list `list` is told, on this node.
+TaskSettings SettingsOf(const Json& list) {
+  TaskSettings settings;
+  settings.launcher = list.at("launcher").get<std::string>();
+  settings.model = list.at("model").get<std::string>();
+  settings.batch = list.at("batch").get<std::string>();
+  settings.resume = list.at("resume").get<bool>();
+  settings.retries = list.at("retries").get<int>();
+  settings.retry_on = list.at("retry_on").get<std::vector<int>>();
+  settings.limits.timeout = list.at("timeout").get<double>();
+  settings.limits.kill_after = list.at("kill_after").get<double>();
+  settings.host = ShortHostName();
+  settings.mark_running = true;
+  const char* job = std::getenv("SLURM_ARRAY_JOB_ID");
+  const char* index = std::getenv("SLURM_ARRAY_TASK_ID");
+  if (job != nullptr && index != nullptr) {
+    settings.task = std::string(job) + "_" + index;
+    settings.output = list.at("folder").get<std::string>() + "/" + settings.task + ".out";
+  }
+  return settings;
+}
+
+/// Leaves each of `jobs` a lost result that says why.
+void MarkLost(const TaskSettings& settings, const std::vector<Job>& jobs,
+              const std::string& why) {
+  for (const Job& job : jobs) {
+    int dirfd = open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirfd < 0) continue;
+    Result result = Unrun(State::kLost, why, PathInDirectory(job, job.log));
+    result.batch = settings.batch;
+    result.host = settings.host;
+    result.task = settings.task;
+    result.output = settings.output;
+    ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), result);
+    close(dirfd);
+  }
+}
+
+}  // namespace
+
+int RunClusterTask(const std::string& path, size_t offset, int prologue_status) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  Json list = Json::parse(text.str(), nullptr, false);
+  const char* id = std::getenv("SLURM_ARRAY_TASK_ID");
+  size_t index = offset + (id != nullptr ? std::strtoul(id, nullptr, 10) : 0);
+  if (list.is_discarded() || !list.is_object() || !list.contains("tasks") ||
+      index >= list["tasks"].size()) {
+    std::fprintf(stderr, "kvsolver-batch: %s holds no task %zu\n",
+                 EscapeControls(path).c_str(), index);
+    return 2;
+  }
+  try {
+    TaskSettings settings = SettingsOf(list);
+    bool reported = true;
+    for (const Json& directory : list["tasks"][index]) {
+      std::vector<Job> jobs;
+      std::vector<size_t> indexes;
+      for (const Json& entry : directory.at("jobs")) {
+        Job job;
+        NameJob(directory.at("directory").get<std::string>(),
+                entry.at("file").get<std::string>(), &job);
+        job.earlier_attempts = entry.at("earlier_attempts").get<int>();
+        indexes.push_back(jobs.size());
+        jobs.push_back(job);
+      }
+      if (prologue_status != 0) {
+        MarkLost(settings, jobs, "the task prologue failed with exit status " +
+                                     std::to_string(prologue_status) + "; see " + settings.output);
+        continue;
+      }
+      reported = RunTask(settings, jobs, indexes, -1) && reported;
+    }
+    return reported ? 0 : 1;
+  } catch (const nlohmann::json::exception& error) {
+    std::fprintf(stderr, "kvsolver-batch: %s is no task list: %s\n",
+                 EscapeControls(path).c_str(), error.what());
+    return 2;
+  }
+}

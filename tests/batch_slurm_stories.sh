@@ -1,0 +1,145 @@
+# The stories of tests/batch_test.sh that need the one-node Slurm cluster
+# it started: sourced by it, in the study directory, with its check, same,
+# state_of and await. The cluster's MaxArraySize is 100.
+
+fresh() {  # a directory of one job that finishes: fresh DIR [NAME]
+    rm -rf "$1"
+    mkdir -p "$1"
+    : >"$1/beam.kmd"
+    printf 'beam.kmd\nSOLVE %s\nstop\n' "$1" >"$1/${2:-job}.kcf"
+}
+real=$build/bin/kvsolver
+wrapper() {  # a launcher that does more than run: wrapper NAME SCRIPT-BODY
+    printf '#!/bin/sh\n%s\n' "$2" >"$scratch/$1"
+    chmod +x "$scratch/$1"
+}
+slurm=("$batch" --slurm --sbatch-option=--partition=batch)
+# The value of KEY in the .result file FILE.
+field() { sed -E "s/.*\"$2\":\"?([^\",]*)\"?[,}].*/\1/" "$1"; }
+
+# 250 directories, at most 3 tasks at once: split into arrays, all finished.
+wrapper timed "echo \"start \$(date +%s%N)\" >>$scratch/times; $real \"\$@\"; s=\$?; echo \"end \$(date +%s%N)\" >>$scratch/times; exit \$s"
+list=()
+for i in $(seq 250); do fresh "wide/d$i"; list+=("wide/d$i/job.kcf"); done
+KVSOLVER=$scratch/timed "${slurm[@]}" -j 3 "${list[@]}" >table 2>err
+check "250 directories: exit status 0" test $? -eq 0
+check "250 directories: every job finished" test "$(grep -c ' finished  ' table)" -eq 250
+check "250 directories: three arrays" test "$(grep -c '^kvsolver-batch: Slurm job ' err)" -eq 3
+most=$(sort -k2,2n "$scratch/times" | awk '$1 == "start" { n++; if (n > m) m = n } $1 == "end" { n-- } END { print m }')
+echo "250 directories, -j 3: at most $most tasks at once"
+check "250 directories: never more than 3 at once" test "$most" -le 3
+grep -m1 '^kvsolver-batch: Slurm job ' err
+
+# The same study packed ten directories to a task: 25 tasks.
+KVSOLVER=$real "${slurm[@]}" -j 3 --per-task 10 "${list[@]}" >table 2>err
+check "--per-task 10: exit status 0" test $? -eq 0
+check "--per-task 10: 25 tasks" \
+    test "$(for f in wide/d*/job.result; do field "$f" task; done | sort -u | wc -l)" -eq 25
+check "--per-task 10: one array" test "$(grep -c '^kvsolver-batch: Slurm job ' err)" -eq 1
+
+# A task killed while its job runs: lost, naming its output and Slurm's
+# word; run again with --retries 1, it finishes.
+wrapper hold-once "if [ -e held ]; then exec $real \"\$@\"; fi; touch held; KVS_STANDIN_SOLVE_WAIT=$scratch/never exec $real \"\$@\""
+kill_task() {  # kills the task of DIR's job once it runs
+    await "$1/held"
+    for _ in $(seq 100); do grep -q '"state":"running"' "$1/job.result" 2>/dev/null && break; sleep 0.1; done
+    scancel --signal=KILL "$(field "$1/job.result" task)"
+}
+fresh killed
+KVSOLVER=$scratch/hold-once "${slurm[@]}" killed/job.kcf >table 2>/dev/null &
+pid=$!
+kill_task killed
+wait "$pid"
+check "a killed task: exit status 1" test $? -eq 1
+check "a killed task: lost, naming its output and Slurm's state" \
+    grep -qE '^killed  *job.kcf  *lost  .*\(Slurm: [A-Z_]+\); see .*kvsolver-batch-slurm/[0-9]+_0\.out' table
+grep '^killed ' table
+fresh killed
+KVSOLVER=$scratch/hold-once "${slurm[@]}" --retries 1 killed/job.kcf >table 2>/dev/null &
+pid=$!
+kill_task killed
+wait "$pid"
+check "a killed task, --retries 1: exit status 0" test $? -eq 0
+check "a killed task, --retries 1: finished in two attempts" \
+    grep -qE '^killed  *job.kcf  *finished .* 2  ' table
+
+# Slurm's time limit: lost, TIMEOUT.
+fresh limited
+KVS_STANDIN_SOLVE_WAIT=$scratch/never "${slurm[@]}" --sbatch-option=--time=0:01 limited/job.kcf \
+    >table 2>/dev/null
+check "Slurm's time limit: lost, TIMEOUT" grep -q '^limited  *job.kcf  *lost  .*Slurm: TIMEOUT' table
+
+# --detach, then --status while the study runs and after its end.
+fresh d1; fresh d2
+KVS_STANDIN_SOLVE_WAIT=$scratch/release-d "${slurm[@]}" --detach d1/job.kcf d2/job.kcf \
+    >/dev/null 2>err
+check "--detach: exit status 0" test $? -eq 0
+collect=$(grep -A1 'collect the study with' err | tail -1)
+check "--detach: prints the command that collects the study" test -n "$collect"
+await d1/job.log
+await d2/job.log
+bash -c "$collect" >table 2>/dev/null
+check "--status while running: exit status 1" test $? -eq 1
+check "--status while running: running" test "$(state_of d1 table)" = running
+touch "$scratch/release-d"
+for _ in $(seq 300); do grep -q finished d2/job.result 2>/dev/null && grep -q finished d1/job.result && break; sleep 0.1; done
+bash -c "$collect" >table 2>/dev/null
+check "--status after the end: exit status 0" test $? -eq 0
+check "--status after the end: both finished" test "$(grep -c ' finished  ' table)" -eq 2
+
+# SIGHUP while following: the arrays run on, and --status collects them.
+fresh h1
+KVS_STANDIN_SOLVE_WAIT=$scratch/release-h "${slurm[@]}" h1/job.kcf >/dev/null 2>err &
+pid=$!
+await h1/job.log
+kill -HUP "$pid"
+wait "$pid"
+check "SIGHUP: exit status 129" test $? -eq 129
+collect=$(grep -A1 'collect the study with' err | tail -1)
+touch "$scratch/release-h"
+for _ in $(seq 300); do grep -q finished h1/job.result 2>/dev/null && break; sleep 0.1; done
+bash -c "$collect" >table 2>/dev/null
+check "SIGHUP: the study completed and is collected" test "$(state_of h1 table)" = finished
+
+# A requeued task runs only the jobs that have no result yet.
+fresh requeue a
+printf 'beam.kmd\nSOLVE b\nstop\n' >requeue/b.kcf
+wrapper hold-b "case \"\$1\" in b) [ -e $scratch/release-r ] || KVS_STANDIN_SOLVE_WAIT=$scratch/release-r exec $real \"\$@\";; esac; exec $real \"\$@\""
+KVSOLVER=$scratch/hold-b KVS_STANDIN_LOG=calls.log "${slurm[@]}" requeue/a.kcf requeue/b.kcf \
+    >table 2>/dev/null &
+pid=$!
+for _ in $(seq 300); do grep -q '"state":"running"' requeue/b.result 2>/dev/null && break; sleep 0.1; done
+task=$(field requeue/b.result task)
+scontrol requeue "$task"
+# Slurm holds a requeued job back two minutes; no need to wait for that here.
+scontrol update JobId="$task" BeginTime=now
+touch "$scratch/release-r"
+wait "$pid"
+check "a requeued task: exit status 0" test $? -eq 0
+check "a requeued task: a ran once" \
+    test "$(grep -c '^SetOSCompatibility' requeue/calls.log)" -eq 3
+
+
+# sbatch missing, or refusing: its message, exit status 2, nothing queued.
+fresh refused
+PATH=/nonexistent "${slurm[@]}" refused/job.kcf >/dev/null 2>err
+check "sbatch missing: exit status 2" test $? -eq 2
+check "sbatch missing: says so" grep -q 'cannot start sbatch' err
+"${slurm[@]}" --sbatch-option=--partition=nosuch refused/job.kcf >/dev/null 2>err
+check "sbatch refusing: exit status 2" test $? -eq 2
+check "sbatch refusing: its message" grep -q 'sbatch refused the array: .*nosuch\|sbatch refused the array: .*[Pp]artition' err
+check "sbatch refusing: nothing ran" test ! -e refused/job.log
+
+# A site prologue runs first in each task; one that fails loses its jobs.
+fresh prologue
+printf 'export KVS_STANDIN_LOG=prologue.log\n' >"$scratch/prologue"
+"${slurm[@]}" --task-prologue "$scratch/prologue" prologue/job.kcf >/dev/null 2>&1
+check "a prologue: its environment reached the job" test -s prologue/prologue.log
+printf 'false\n' >"$scratch/prologue"
+"${slurm[@]}" --task-prologue "$scratch/prologue" prologue/job.kcf >table 2>/dev/null
+check "a failing prologue: lost" grep -q '^prologue  *job.kcf  *lost  .*task prologue failed' table
+
+# --dry-run shows the arrays and the sbatch command lines, and submits nothing.
+"${slurm[@]}" --dry-run -j 3 "${list[@]}" >plan 2>/dev/null
+check "--dry-run: three arrays" test "$(grep -c '^array ' plan)" -eq 3
+check "--dry-run: the sbatch command lines" test "$(grep -c "^  sbatch .*'--array=0-" plan)" -eq 3
