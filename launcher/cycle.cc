@@ -89,6 +89,12 @@ void ReadCommands(int argc, char** argv, FILE* stream, char* mode,
       if (!ReadFromKcf(stream, argv[1])) throw kNoAutoCommandFile;
       return;
     case 3:
+      // The name becomes the stream's first line: a line end in it would
+      // hand the solver lines that no file holds.
+      if (std::strpbrk(argv[1], "\n\r") != nullptr) {
+        Print(kModelNameHoldsLineEnd);
+        throw kUsageError;
+      }
       std::strcpy(mode, "sta");
       if (!ReadFromKss(stream, argv[1], argv[2])) throw kNoSolverScript;
       return;

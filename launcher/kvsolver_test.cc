@@ -361,6 +361,39 @@ TEST_F(KvsolverTest, TheCommandStreamCannotBeCreatedOrWritten) {
   EXPECT_EQ(run.out, cannot_create) << "a FIFO without a reader is not waited on";
 }
 
+TEST_F(KvsolverTest, AModelNameWithALineEndIsRefused) {
+  WriteFile("job.kss", "SOLVE\nstop\n");
+  const std::string refused =
+      kBanner + " The KMD file name holds a line end\n" + Report(-1);
+  struct Case {
+    std::string model;
+    bool refused;
+  } cases[] = {
+      {"m.kmd\n1\nDELETE ALL RESULTS", true},
+      {"m.kmd\nstop", true},
+      {"m.kmd\r", true},
+      {"m\r.kmd", true},
+      {"\n", true},
+      {"m.kmd ", false},
+      {"!m.kmd", false},
+  };
+  for (const Case& c : cases) {
+    WriteFile(c.model, "");
+    WriteFile("z_z_z_z_.___", "the last run's stream\n");
+    Outcome run = Kvsolver({c.model, "job"});
+    std::string what = testing::PrintToString(c.model);
+    EXPECT_EQ(run.status, c.refused ? 255 : 0) << what;
+    if (c.refused) {
+      EXPECT_EQ(run.out, refused) << what;
+      EXPECT_EQ(run.log, "SetOSCompatibility\nCloseOSCompatibility\n") << what;
+      EXPECT_EQ(ReadFile("z_z_z_z_.___"), "") << what;
+    } else {
+      EXPECT_EQ(ReadFile("z_z_z_z_.___"), c.model + "\n1\nSOLVE\nstop\n") << what;
+    }
+    fs::remove(c.model);
+  }
+}
+
 TEST_F(KvsolverTest, AFullDiskFailsTheRun) {
   if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
   fs::path disk = dir_.path() / "disk";
