@@ -394,6 +394,22 @@ TEST_F(KvsolverTest, AModelNameWithALineEndIsRefused) {
   }
 }
 
+TEST_F(KvsolverTest, AStreamWithAnotherHardLinkIsNeverWrittenThrough) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  const std::string cannot_create =
+      kBanner + " Cannot create the command stream file z_z_z_z_.___\n" + Report(-2);
+  fs::path results = dir_.path() / "results.dat";
+  WriteFile(results, "results\n");
+  fs::create_hard_link(results, "z_z_z_z_.___");
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 254);
+  EXPECT_EQ(run.out, cannot_create);
+  EXPECT_EQ(run.log, "CloseOSCompatibility\n");
+  EXPECT_EQ(ReadFile(results), "results\n");
+  EXPECT_EQ(fs::hard_link_count(results), 2u);
+}
+
 TEST_F(KvsolverTest, AFullDiskFailsTheRun) {
   if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
   fs::path disk = dir_.path() / "disk";
@@ -756,6 +772,51 @@ TEST_F(KvsolverTest, OneRunPerDirectory) {
   EXPECT_EQ(first.status, 0);
   EXPECT_EQ(first.out, kBanner + kJobEcho + kConverted + kSolved + Report(0));
   EXPECT_EQ(Kvsolver({"job"}).status, 0) << "once the first run ended, the next one runs";
+}
+
+TEST_F(KvsolverTest, ClonedCaseDirectoriesShareNoStream) {
+  const std::string cannot_create =
+      kBanner + " Cannot create the command stream file z_z_z_z_.___\n" + Report(-2);
+  const fs::path a = dir_.path() / "a", b = dir_.path() / "b";
+  fs::create_directory(a);
+  fs::current_path(a);
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  // A run in a solving while a is cloned, as cp -al does: every file linked.
+  fs::path release = dir_.path() / "release";
+  Started solving =
+      Start({"job"}, "", {{"KVS_STANDIN_SOLVE_WAIT", release.string()}}, -1, -1, "a");
+  ASSERT_TRUE(WaitFor(File("calls.log", "a"), "k_solver"));
+  fs::copy(a, b, fs::copy_options::recursive | fs::copy_options::create_hard_links);
+  ASSERT_EQ(fs::hard_link_count(b / "z_z_z_z_.___"), 2u);
+
+  fs::current_path(b);
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 254) << "not the lock of the run in a";
+  EXPECT_EQ(run.out, cannot_create);
+  WriteFile(release, "");
+  EXPECT_EQ(Finish(solving).status, 0);
+  for (const fs::path& dir : {a, b}) {
+    fs::current_path(dir);
+    run = Kvsolver({"job"});
+    EXPECT_EQ(run.status, 254) << dir;
+    EXPECT_EQ(run.out, cannot_create) << dir;
+    EXPECT_EQ(ReadFile(a / "z_z_z_z_.___"), kJobStream) << dir;
+    EXPECT_EQ(ReadFile(a / "job.kcf"), kJobFile) << dir;
+  }
+
+  // Without the stream, each directory makes its own.
+  fs::remove(b / "z_z_z_z_.___");
+  WriteFile(b / "job.kcf.new", "n.kmd\nSOLVE\nstop\n");
+  fs::rename(b / "job.kcf.new", b / "job.kcf");
+  WriteFile(b / "n.kmd", "");
+  for (const fs::path& dir : {b, a}) {
+    fs::current_path(dir);
+    EXPECT_EQ(Kvsolver({"job"}).status, 0) << dir;
+  }
+  EXPECT_EQ(ReadFile(a / "z_z_z_z_.___"), kJobStream);
+  EXPECT_EQ(ReadFile(b / "z_z_z_z_.___"), "n.kmd\n1\nSOLVE\nstop\n");
+  fs::current_path(work_);
 }
 
 }  // namespace
