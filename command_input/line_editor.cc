@@ -101,8 +101,9 @@ Editor* TheEditor() {
   el_set(line, EL_SIGNAL, 1);  // the terminal is restored on a signal
   el_set(line, EL_PROMPT, NoPrompt);
   el_set(line, EL_CLIENTDATA, &editor);
-  el_set(line, EL_ADDFN, "kv-complete", "complete a file name", Complete);
-  el_set(line, EL_ADDFN, "kv-delete-or-end", "delete a character or end input", DeleteOrEnd);
+  // Wide names: the narrow call keeps copies of them that are never freed.
+  el_wset(line, EL_ADDFN, L"kv-complete", L"complete a file name", Complete);
+  el_wset(line, EL_ADDFN, L"kv-delete-or-end", L"delete a character or end input", DeleteOrEnd);
   for (const auto& [key, function] : kBindings)
     el_set(line, EL_BIND, key, function, static_cast<const char*>(nullptr));
   HistEvent event;
