@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "command_input/line_editor.h"
 #include "command_input/writers.h"
 #include "console/console.h"
 #include "console/messages.h"
@@ -14,13 +15,15 @@
 namespace {
 
 /// Shows `prompt` and reads one whole answer from standard input into
-/// `answer`: up to and including its line end, or to the end of input.
-/// Standard input is read a byte at a time and never past the line end, so
-/// the next prompt, or whatever reads the input after the launcher, gets
-/// the next line.
-void Ask(const wchar_t* prompt, std::string* answer) {
+/// `answer`: up to and including its line end, or to the end of input. At
+/// a terminal the line is edited first (Tab completes names of `kind`).
+/// Otherwise standard input is read a byte at a time and never past the
+/// line end, so the next prompt, or whatever reads the input after the
+/// launcher, gets the next line.
+void Ask(const wchar_t* prompt, NameKind kind, std::string* answer) {
   Print(prompt);
   FlushConsole();
+  if (AtTerminal() && EditAnswer(kind, answer)) return;
   answer->clear();
   char c;
   for (;;) {
@@ -44,13 +47,13 @@ bool EndsDialogue(const std::string& answer,
 
 int ReadFromConsol(FILE* stream, std::string* answer, char* mode) {
   std::strcpy(mode, "sta");
-  Ask(kPromptCommandFile, answer);
+  Ask(kPromptCommandFile, NameKind::kCommandFileBase, answer);
   if (EndsDialogue(*answer, {"exit", "EXIT", "stop", "STOP"})) return 0;
   if (*answer != "\n") return 1;
 
   std::string model;
   do {
-    Ask(kPromptModelName, &model);
+    Ask(kPromptModelName, NameKind::kFile, &model);
     // End of input leaves no name to use: the dialogue ends.
     if (model.empty()) return 0;
   } while (model[0] == '\n');

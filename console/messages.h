@@ -77,6 +77,7 @@ constexpr wchar_t kVersionFormat[] =
 /// Run loop failures of the launcher's own.
 constexpr wchar_t kUsage[] =
     L" Usage: kvsolver [auto-command-base | KMD-file solver-script-base]\n";
+constexpr wchar_t kModelNameHoldsLineEnd[] = L" The KMD file name holds a line end\n";
 constexpr wchar_t kCannotCreateStream[] =
     L" Cannot create the command stream file z_z_z_z_.___\n";
 constexpr wchar_t kCannotWriteStream[] =

@@ -18,14 +18,17 @@ namespace {
 /// Opens the command stream for writing, locks it and empties it. A
 /// symbolic link in its place is never followed, whether it points at a
 /// file of the user's or nowhere, and a FIFO or device there is never
-/// waited on: only a regular file is the stream. A stream another run
-/// holds is left as it is, and `*in_use` set.
+/// waited on: only a regular file is the stream. Nor is a file with another
+/// hard link, which may be a file of the user's or a cloned directory's
+/// stream; it is refused before its lock is tried, so a run in the clone
+/// never waits on this one. A stream another run holds is left as it is,
+/// and `*in_use` set.
 FILE* OpenCommandStream(int* lock, bool* in_use) {
   int fd = open(kCommandStreamName,
                 O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
     close(fd);
     return nullptr;
   }
@@ -89,6 +92,12 @@ void ReadCommands(int argc, char** argv, FILE* stream, char* mode,
       if (!ReadFromKcf(stream, argv[1])) throw kNoAutoCommandFile;
       return;
     case 3:
+      // The name becomes the stream's first line: a line end in it would
+      // hand the solver lines that no file holds.
+      if (std::strpbrk(argv[1], "\n\r") != nullptr) {
+        Print(kModelNameHoldsLineEnd);
+        throw kUsageError;
+      }
       std::strcpy(mode, "sta");
       if (!ReadFromKss(stream, argv[1], argv[2])) throw kNoSolverScript;
       return;

@@ -20,7 +20,8 @@ FILE* CreateCommandStream(int* lock);
 
 /// Fills the stream from the source the arguments choose: the console
 /// dialogue (none), an auto-command file (one) or a model name and a
-/// solver script (two). Sets `mode` to "sta" for the stages.
+/// solver script (two). Sets `mode` to "sta" for the stages. A model name
+/// that holds a line end is refused before anything is written.
 void ReadCommands(int argc, char** argv, FILE* stream, char* mode,
                   DialogueState* dialogue);
 

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <cstring>
 #include <fstream>
 #include <filesystem>
@@ -361,6 +362,55 @@ TEST_F(KvsolverTest, TheCommandStreamCannotBeCreatedOrWritten) {
   EXPECT_EQ(run.out, cannot_create) << "a FIFO without a reader is not waited on";
 }
 
+TEST_F(KvsolverTest, AModelNameWithALineEndIsRefused) {
+  WriteFile("job.kss", "SOLVE\nstop\n");
+  const std::string refused =
+      kBanner + " The KMD file name holds a line end\n" + Report(-1);
+  struct Case {
+    std::string model;
+    bool refused;
+  } cases[] = {
+      {"m.kmd\n1\nDELETE ALL RESULTS", true},
+      {"m.kmd\nstop", true},
+      {"m.kmd\r", true},
+      {"m\r.kmd", true},
+      {"\n", true},
+      {"m.kmd ", false},
+      {"!m.kmd", false},
+  };
+  for (const Case& c : cases) {
+    WriteFile(c.model, "");
+    WriteFile("z_z_z_z_.___", "the last run's stream\n");
+    Outcome run = Kvsolver({c.model, "job"});
+    std::string what = testing::PrintToString(c.model);
+    EXPECT_EQ(run.status, c.refused ? 255 : 0) << what;
+    if (c.refused) {
+      EXPECT_EQ(run.out, refused) << what;
+      EXPECT_EQ(run.log, "SetOSCompatibility\nCloseOSCompatibility\n") << what;
+      EXPECT_EQ(ReadFile("z_z_z_z_.___"), "") << what;
+    } else {
+      EXPECT_EQ(ReadFile("z_z_z_z_.___"), c.model + "\n1\nSOLVE\nstop\n") << what;
+    }
+    fs::remove(c.model);
+  }
+}
+
+TEST_F(KvsolverTest, AStreamWithAnotherHardLinkIsNeverWrittenThrough) {
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  const std::string cannot_create =
+      kBanner + " Cannot create the command stream file z_z_z_z_.___\n" + Report(-2);
+  fs::path results = dir_.path() / "results.dat";
+  WriteFile(results, "results\n");
+  fs::create_hard_link(results, "z_z_z_z_.___");
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 254);
+  EXPECT_EQ(run.out, cannot_create);
+  EXPECT_EQ(run.log, "CloseOSCompatibility\n");
+  EXPECT_EQ(ReadFile(results), "results\n");
+  EXPECT_EQ(fs::hard_link_count(results), 2u);
+}
+
 TEST_F(KvsolverTest, AFullDiskFailsTheRun) {
   if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
   fs::path disk = dir_.path() / "disk";
@@ -453,7 +503,19 @@ TEST_F(KvsolverTest, BannerCarriesTheBuildDateAndTime) {
       run.raw_out, m,
       std::regex("\n {29}Build Date : ((Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
                  "[ 123][0-9] 20[0-9]{2})\n {29}Build Time :    ([0-9]{2}:[0-9]{2}:[0-9]{2})\n")));
-  EXPECT_EQ(m[1].str(), __DATE__);
+  // A real moment, in the build machine's local time, no later than the
+  // launcher was linked.
+  std::tm built = {};
+  std::string stamp = m[1].str() + " " + m[3].str();
+  ASSERT_NE(strptime(stamp.c_str(), "%b %d %Y %H:%M:%S", &built), nullptr) << stamp;
+  std::tm normalised = built;
+  normalised.tm_isdst = -1;
+  std::time_t when = std::mktime(&normalised);
+  EXPECT_EQ(normalised.tm_mday, built.tm_mday) << "a day of that month: " << stamp;
+  EXPECT_EQ(normalised.tm_hour, built.tm_hour) << stamp;
+  struct stat binary;
+  ASSERT_EQ(stat(binary_.c_str(), &binary), 0);
+  EXPECT_LE(when, binary.st_mtime + 60) << stamp;
 }
 
 }  // namespace
@@ -652,7 +714,7 @@ TEST_F(KvsolverTest, HelpAndVersionAnswerAtOnce) {
                  "Build Time : [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n")))
       << version.raw_out;
   for (const Outcome& run : {help, version}) {
-    EXPECT_EQ(run.out.find("Korvelin Program Menu (") == 0, false) << "no banner";
+    EXPECT_EQ(run.out.find(kLong), std::string::npos) << "no banner";
     EXPECT_EQ(run.log, "") << "no call of the library";
   }
   EXPECT_EQ(ReadFile("z_z_z_z_.___"), "the last run's stream\n");
@@ -723,6 +785,51 @@ TEST_F(KvsolverTest, OneRunPerDirectory) {
   EXPECT_EQ(first.status, 0);
   EXPECT_EQ(first.out, kBanner + kJobEcho + kConverted + kSolved + Report(0));
   EXPECT_EQ(Kvsolver({"job"}).status, 0) << "once the first run ended, the next one runs";
+}
+
+TEST_F(KvsolverTest, ClonedCaseDirectoriesShareNoStream) {
+  const std::string cannot_create =
+      kBanner + " Cannot create the command stream file z_z_z_z_.___\n" + Report(-2);
+  const fs::path a = dir_.path() / "a", b = dir_.path() / "b";
+  fs::create_directory(a);
+  fs::current_path(a);
+  WriteFile("job.kcf", kJobFile);
+  WriteFile("m.kmd", "");
+  // A run in a solving while a is cloned, as cp -al does: every file linked.
+  fs::path release = dir_.path() / "release";
+  Started solving =
+      Start({"job"}, "", {{"KVS_STANDIN_SOLVE_WAIT", release.string()}}, -1, -1, "a");
+  ASSERT_TRUE(WaitFor(File("calls.log", "a"), "k_solver"));
+  fs::copy(a, b, fs::copy_options::recursive | fs::copy_options::create_hard_links);
+  ASSERT_EQ(fs::hard_link_count(b / "z_z_z_z_.___"), 2u);
+
+  fs::current_path(b);
+  Outcome run = Kvsolver({"job"});
+  EXPECT_EQ(run.status, 254) << "not the lock of the run in a";
+  EXPECT_EQ(run.out, cannot_create);
+  WriteFile(release, "");
+  EXPECT_EQ(Finish(solving).status, 0);
+  for (const fs::path& dir : {a, b}) {
+    fs::current_path(dir);
+    run = Kvsolver({"job"});
+    EXPECT_EQ(run.status, 254) << dir;
+    EXPECT_EQ(run.out, cannot_create) << dir;
+    EXPECT_EQ(ReadFile(a / "z_z_z_z_.___"), kJobStream) << dir;
+    EXPECT_EQ(ReadFile(a / "job.kcf"), kJobFile) << dir;
+  }
+
+  // Without the stream, each directory makes its own.
+  fs::remove(b / "z_z_z_z_.___");
+  WriteFile(b / "job.kcf.new", "n.kmd\nSOLVE\nstop\n");
+  fs::rename(b / "job.kcf.new", b / "job.kcf");
+  WriteFile(b / "n.kmd", "");
+  for (const fs::path& dir : {b, a}) {
+    fs::current_path(dir);
+    EXPECT_EQ(Kvsolver({"job"}).status, 0) << dir;
+  }
+  EXPECT_EQ(ReadFile(a / "z_z_z_z_.___"), kJobStream);
+  EXPECT_EQ(ReadFile(b / "z_z_z_z_.___"), "n.kmd\n1\nSOLVE\nstop\n");
+  fs::current_path(work_);
 }
 
 }  // namespace

@@ -4,7 +4,8 @@
 #define KVSOLVER_LAUNCHER_RETURN_VALUES_H_
 
 constexpr int kRunEnded = 0;            ///< a run finished, or the dialogue ended
-constexpr int kUsageError = -1;         ///< arguments of no known form
+constexpr int kUsageError = -1;         ///< arguments of no known form, or a
+                                        ///< model name that holds a line end
 constexpr int kStreamFailed = -2;       ///< the command stream can't be created or written
 constexpr int kNoAutoCommandFile = -3;  ///< neither .kcf nor .acf can be read
 constexpr int kNoSolverScript = -4;     ///< the .kss file can't be read
