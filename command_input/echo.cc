@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <string_view>
 
 #include "console/console.h"
 #include "solverlib/kvslvcore.h"
@@ -37,7 +38,6 @@ void EchoText(const wchar_t* format, const char* text) {
 
 void InitLineEcho(LineEcho* echo, const wchar_t* format) {
   const wchar_t* conversion = std::wcsstr(format, L"%ls");
-  echo->format = format;
   echo->head.assign(format, conversion);
   echo->tail.assign(conversion + 3);
   echo->cut = false;
@@ -45,16 +45,13 @@ void InitLineEcho(LineEcho* echo, const wchar_t* format) {
 
 void EchoChunk(LineEcho* echo, const Chunk& chunk) {
   if (chunk.first) echo->cut = false;
-  if (chunk.first && chunk.last) {
-    // The usual case: the whole line in one message.
-    Print(echo->format, Widen(echo, chunk.bytes, chunk.length));
+  std::wstring_view head = chunk.first ? std::wstring_view(echo->head) : std::wstring_view();
+  std::wstring_view tail = chunk.last ? std::wstring_view(echo->tail) : std::wstring_view();
+  if (echo->cut) {
+    PrintFramed(head, L"", 0, tail);
     return;
   }
-  if (chunk.first) Print(L"%ls", echo->head.c_str());
-  if (!echo->cut) {
-    // The conversion reads to the first NUL, which ends what is shown.
-    Print(L"%ls", Widen(echo, chunk.bytes, chunk.length));
-    echo->cut = std::memchr(chunk.bytes, '\0', chunk.length) != nullptr;
-  }
-  if (chunk.last) Print(L"%ls", echo->tail.c_str());
+  // The conversion reads to the first NUL, which ends what is shown.
+  PrintFramed(head, Widen(echo, chunk.bytes, chunk.length), chunk.length, tail);
+  if (!chunk.last) echo->cut = std::memchr(chunk.bytes, '\0', chunk.length) != nullptr;
 }

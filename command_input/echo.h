@@ -11,10 +11,9 @@
 /// conversion and prints it through `format`, which takes one %ls.
 void EchoText(const wchar_t* format, const char* text);
 
-/// The echo of one line that arrives in chunks: one message through a
-/// format with one %ls, showing the line's text before its first NUL.
+/// The echo of one line that arrives in chunks: one message of the form
+/// of a format with one %ls, showing the line's text before its first NUL.
 struct LineEcho {
-  const wchar_t* format;
   std::wstring head;  ///< the format before its %ls
   std::wstring tail;  ///< the format after it
   bool cut;           ///< a NUL was met: the rest of the line is not shown
@@ -24,8 +23,9 @@ struct LineEcho {
 /// Prepares `echo` for lines shown through `format`.
 void InitLineEcho(LineEcho* echo, const wchar_t* format);
 
-/// Shows `chunk` as part of its line's echo: a line that fits one chunk is
-/// handed to the conversion in one call and printed in one message.
+/// Shows `chunk` as part of its line's echo: each chunk is handed to the
+/// conversion in one call, up to the line's first NUL, and a line that fits
+/// one chunk is printed in one message.
 void EchoChunk(LineEcho* echo, const Chunk& chunk);
 
 #endif  // KVSOLVER_COMMAND_INPUT_ECHO_H_

@@ -10,9 +10,21 @@
 #ifndef KVSOLVER_CONSOLE_CONSOLE_H_
 #define KVSOLVER_CONSOLE_CONSOLE_H_
 
+#include <cstddef>
+#include <string_view>
+
 /// Prints `format` and its arguments as swprintf would format them. A narrow
 /// %s argument is converted by the formatting itself, with the locale in force.
 void Print(const wchar_t* format, ...);
+
+/// Prints `head`, the text at `text` and `tail` as one message, as
+/// Print(L"%ls%ls%ls", ...) would: the echo of a line without the cost of
+/// formatting it. The text ends at its terminator, at most `most`
+/// characters in; when it is just there, as when each byte of an ASCII
+/// line became one character, the text is converted without being
+/// measured first.
+void PrintFramed(std::wstring_view head, const wchar_t* text, size_t most,
+                 std::wstring_view tail);
 
 /// Puts everything printed so far on the console; called before another
 /// program or the solver library may write to it, before input is read,
