@@ -118,6 +118,26 @@ bool FillDecoded(LineSource* source, char* chunk, size_t* n, size_t room) {
   return false;
 }
 
+/// Hands out the next line as it lies in the block, when all of it is
+/// there and it is a line of a plain or UTF-8 file, as most lines are:
+/// the byte after it is set aside for a terminator and put back at the
+/// next read. Returns whether it did.
+bool TakeLineInBlock(LineSource* source, Chunk* chunk) {
+  if (source->code == FileCodeUnicode || source->carry_length != 0) return false;
+  char* start = source->block + source->block_begin;
+  size_t available = source->block_end - source->block_begin;
+  auto* line_end = static_cast<char*>(std::memchr(start, '\n', available));
+  if (line_end == nullptr) return false;
+  auto length = static_cast<size_t>(line_end - start) + 1;
+  source->block_begin += length;
+  source->cover = start[length];
+  source->line_in_block = true;
+  start[length] = '\0';
+  *chunk = {start, length, source->at_line_start, true};
+  source->at_line_start = true;
+  return true;
+}
+
 }  // namespace
 
 void InitLineSource(LineSource* source, FILE* file, enFileCode code) {
@@ -125,6 +145,7 @@ void InitLineSource(LineSource* source, FILE* file, enFileCode code) {
   source->code = code;
   source->block_begin = source->block_end = 0;
   source->pending_begin = source->pending_end = 0;
+  source->line_in_block = false;
   source->has_saved_unit = false;
   source->saved_unit = 0;
   source->at_line_start = true;
@@ -139,6 +160,11 @@ void SkipMark(LineSource* source) {
 }
 
 bool ReadChunk(LineSource* source, Chunk* chunk) {
+  if (source->line_in_block) {
+    source->block[source->block_begin] = source->cover;
+    source->line_in_block = false;
+  }
+  if (TakeLineInBlock(source, chunk)) return true;
   char* bytes = source->chunk;
   size_t n = source->carry_length;
   std::memcpy(bytes, source->carry, n);

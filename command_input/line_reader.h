@@ -29,9 +29,11 @@ struct Chunk {
 struct LineSource {
   FILE* file;
   enFileCode code;
-  char block[kBlockSize];
+  char block[kBlockSize + 1];  ///< and room for the terminator of a line at its end
   size_t block_begin;
   size_t block_end;
+  bool line_in_block;  ///< the last chunk was handed out where it lies in the block,
+  char cover;          ///< with a terminator over this byte, the next line's first
   unsigned char pending[4];  ///< bytes of a decoded character not yet read
   int pending_begin;
   int pending_end;
