@@ -38,15 +38,16 @@ void EchoText(const wchar_t* format, const char* text) {
 
 void InitLineEcho(LineEcho* echo, const wchar_t* format) {
   const wchar_t* conversion = std::wcsstr(format, L"%ls");
-  echo->head.assign(format, conversion);
-  echo->tail.assign(conversion + 3);
+  echo->head = MakeFixedText(std::wstring_view(format, conversion));
+  echo->tail = MakeFixedText(conversion + 3);
   echo->cut = false;
 }
 
 void EchoChunk(LineEcho* echo, const Chunk& chunk) {
   if (chunk.first) echo->cut = false;
-  std::wstring_view head = chunk.first ? std::wstring_view(echo->head) : std::wstring_view();
-  std::wstring_view tail = chunk.last ? std::wstring_view(echo->tail) : std::wstring_view();
+  static const FixedText kNone;
+  const FixedText& head = chunk.first ? echo->head : kNone;
+  const FixedText& tail = chunk.last ? echo->tail : kNone;
   if (echo->cut) {
     PrintFramed(head, L"", 0, tail);
     return;

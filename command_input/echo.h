@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command_input/line_reader.h"
+#include "console/console.h"
 
 /// Converts `text` (UTF-8, up to its terminator) with the solver library's
 /// conversion and prints it through `format`, which takes one %ls.
@@ -14,8 +15,8 @@ void EchoText(const wchar_t* format, const char* text);
 /// The echo of one line that arrives in chunks: one message of the form
 /// of a format with one %ls, showing the line's text before its first NUL.
 struct LineEcho {
-  std::wstring head;  ///< the format before its %ls
-  std::wstring tail;  ///< the format after it
+  FixedText head;  ///< the format before its %ls
+  FixedText tail;  ///< the format after it
   bool cut;           ///< a NUL was met: the rest of the line is not shown
   std::vector<wchar_t> wide;  ///< room for a chunk's conversion
 };

@@ -244,16 +244,30 @@ void Print(const wchar_t* format, ...) {
   EndMessage();
 }
 
-void PrintFramed(std::wstring_view head, const wchar_t* text, size_t most,
-                 std::wstring_view tail) {
+FixedText MakeFixedText(std::wstring_view text) {
+  FixedText fixed{std::wstring(text), std::string(4 * text.size(), '\0')};
+  char* out = fixed.utf8.data();
+  for (wchar_t c : text) out = EncodeUtf8(out, static_cast<char32_t>(c));
+  fixed.utf8.resize(static_cast<size_t>(out - fixed.utf8.data()));
+  return fixed;
+}
+
+void PrintFramed(const FixedText& head, const wchar_t* text, size_t most,
+                 const FixedText& tail) {
   bool utf8 = LocaleIsUtf8();
-  char* out = Room(MostBytes(head.size() + most + tail.size(), utf8));
-  out = Convert(out, head.data(), head.size(), utf8);
+  char* out = Room(MostBytes(head.wide.size() + most + tail.wide.size(), utf8));
+  if (utf8)
+    out = std::copy(head.utf8.begin(), head.utf8.end(), out);
+  else
+    out = Convert(out, head.wide.data(), head.wide.size(), utf8);
   if (utf8 && text[most] == L'\0' && NarrowAscii(out, text, most))
     out += most;
   else
     out = Convert(out, text, ::wcsnlen(text, most), utf8);
-  out = Convert(out, tail.data(), tail.size(), utf8);
+  if (utf8)
+    out = std::copy(tail.utf8.begin(), tail.utf8.end(), out);
+  else
+    out = Convert(out, tail.wide.data(), tail.wide.size(), utf8);
   pending_length = static_cast<size_t>(out - pending.data());
   EndMessage();
 }

@@ -85,7 +85,7 @@ std::string Framed(const std::vector<std::wstring>& texts, size_t most) {
   for (const std::wstring& text : texts) {
     std::vector<wchar_t> buffer(most + 1, L'x');
     std::wmemcpy(buffer.data(), text.c_str(), text.size() + 1);
-    PrintFramed(L"COMMAND : ", buffer.data(), most, L"\n");
+    PrintFramed(MakeFixedText(L"COMMAND : "), buffer.data(), most, MakeFixedText(L"\n"));
   }
   FlushConsole();
   std::string out = GetCapturedStdout();
@@ -141,6 +141,26 @@ TEST(ConsoleTest, FramedTextEndsAtItsTerminator) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(Framed({c.text}, c.most), "COMMAND : " + c.expected + "\n") << c.what;
+}
+
+TEST(ConsoleTest, FramesInTheLocaleInForce) {
+  std::wstring text = L"caf\u00e9";
+  struct Case {
+    const char* locale;
+    std::string expected;
+  } cases[] = {
+      {"C.UTF-8", "\xC2\xBB caf\xC3\xA9 \xC2\xAB\n"},
+      {"C", "? caf? ?\n"},
+  };
+  for (const Case& c : cases) {
+    std::string saved = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, c.locale);
+    CaptureStdout();
+    PrintFramed(MakeFixedText(L"\u00bb "), text.c_str(), text.size(), MakeFixedText(L" \u00ab\n"));
+    FlushConsole();
+    EXPECT_EQ(GetCapturedStdout(), c.expected) << c.locale;
+    std::setlocale(LC_CTYPE, saved.c_str());
+  }
 }
 
 }  // namespace
