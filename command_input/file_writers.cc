@@ -1,6 +1,7 @@
 // ReadFromKcf and ReadFromKss: the command-file writers.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "command_input/echo.h"
 #include "command_input/file_code.h"
@@ -26,6 +27,34 @@ bool IsStopLine(const Chunk& chunk) {
   return BeginsWithWord(chunk, "stop") || BeginsWithWord(chunk, "STOP");
 }
 
+/// Lines bound for the command stream, gathered so that a long script goes
+/// out in large writes rather than in a call for each line.
+struct StreamBuffer {
+  FILE* stream;
+  std::vector<char> bytes;
+  size_t length;
+};
+
+/// Writes what `out` holds to its stream.
+void Drain(StreamBuffer* out) {
+  std::fwrite(out->bytes.data(), 1, out->length, out->stream);
+  out->length = 0;
+}
+
+/// Adds `length` bytes to what `out` holds, writing out what it held when
+/// they don't fit, and passing on at once what could never fit.
+void Put(StreamBuffer* out, const char* bytes, size_t length) {
+  if (out->length + length > out->bytes.size()) {
+    Drain(out);
+    if (length > out->bytes.size()) {
+      std::fwrite(bytes, 1, length, out->stream);
+      return;
+    }
+  }
+  std::memcpy(out->bytes.data() + out->length, bytes, length);
+  out->length += length;
+}
+
 /// Echoes every line and copies it whole to the stream, leaving out "!"
 /// comment lines, up to and including the stop line. Each line is tested
 /// once, by its first bytes. A file without a stop line ends the list at
@@ -33,6 +62,7 @@ bool IsStopLine(const Chunk& chunk) {
 void CopyCommands(LineSource* source, FILE* stream) {
   LineEcho echo;
   InitLineEcho(&echo, kEchoCommand);
+  StreamBuffer out{stream, std::vector<char>(kBlockSize), 0};
   bool stop = false;
   bool copied = false;
   Chunk chunk;
@@ -42,9 +72,10 @@ void CopyCommands(LineSource* source, FILE* stream) {
       copied = stop || chunk.bytes[0] != '!';
     }
     EchoChunk(&echo, chunk);
-    if (copied) std::fwrite(chunk.bytes, 1, chunk.length, stream);
-    if (chunk.last && stop) return;
+    if (copied) Put(&out, chunk.bytes, chunk.length);
+    if (chunk.last && stop) break;
   }
+  Drain(&out);
 }
 
 /// Reads the first line whole and returns the model name it holds: its
