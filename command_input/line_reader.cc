@@ -138,6 +138,33 @@ bool TakeLineInBlock(LineSource* source, Chunk* chunk) {
   return true;
 }
 
+/// Reads the next chunk by copying it into the source's chunk buffer: a
+/// piece of a line that crosses the block's end, ends the file without a
+/// line end, is longer than a chunk, or is decoded from UTF-16.
+[[gnu::noinline]] bool CopyChunk(LineSource* source, Chunk* chunk) {
+  char* bytes = source->chunk;
+  size_t n = source->carry_length;
+  std::memcpy(bytes, source->carry, n);
+  source->carry_length = 0;
+  bool line_end = source->code == FileCodeUnicode
+                      ? FillDecoded(source, bytes, &n, kChunkSize)
+                      : FillFromBlock(source, bytes, &n, kChunkSize);
+  if (n == 0) return false;
+  bool last = line_end || AtEnd(source);
+  if (!last) {
+    // The rest of the line follows: a character cut at the chunk's end
+    // goes to the next chunk whole.
+    size_t tail = IncompleteTail(bytes, n);
+    n -= tail;
+    std::memcpy(source->carry, bytes + n, tail);
+    source->carry_length = tail;
+  }
+  bytes[n] = '\0';
+  *chunk = {bytes, n, source->at_line_start, last};
+  source->at_line_start = last;
+  return true;
+}
+
 }  // namespace
 
 void InitLineSource(LineSource* source, FILE* file, enFileCode code) {
@@ -164,28 +191,7 @@ bool ReadChunk(LineSource* source, Chunk* chunk) {
     source->block[source->block_begin] = source->cover;
     source->line_in_block = false;
   }
-  if (TakeLineInBlock(source, chunk)) return true;
-  char* bytes = source->chunk;
-  size_t n = source->carry_length;
-  std::memcpy(bytes, source->carry, n);
-  source->carry_length = 0;
-  bool line_end = source->code == FileCodeUnicode
-                      ? FillDecoded(source, bytes, &n, kChunkSize)
-                      : FillFromBlock(source, bytes, &n, kChunkSize);
-  if (n == 0) return false;
-  bool last = line_end || AtEnd(source);
-  if (!last) {
-    // The rest of the line follows: a character cut at the chunk's end
-    // goes to the next chunk whole.
-    size_t tail = IncompleteTail(bytes, n);
-    n -= tail;
-    std::memcpy(source->carry, bytes + n, tail);
-    source->carry_length = tail;
-  }
-  bytes[n] = '\0';
-  *chunk = {bytes, n, source->at_line_start, last};
-  source->at_line_start = last;
-  return true;
+  return TakeLineInBlock(source, chunk) || CopyChunk(source, chunk);
 }
 
 bool ReadWholeLine(LineSource* source, std::string* line) {
@@ -196,8 +202,4 @@ bool ReadWholeLine(LineSource* source, std::string* line) {
     if (chunk.last) return true;
   }
   return false;
-}
-
-bool BeginsWithWord(const Chunk& chunk, const char* word) {
-  return chunk.length >= 4 && std::memcmp(chunk.bytes, word, 4) == 0;
 }
