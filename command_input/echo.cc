@@ -45,9 +45,8 @@ void InitLineEcho(LineEcho* echo, const wchar_t* format) {
 
 void EchoChunk(LineEcho* echo, const Chunk& chunk) {
   if (chunk.first) echo->cut = false;
-  static const FixedText kNone;
-  const FixedText& head = chunk.first ? echo->head : kNone;
-  const FixedText& tail = chunk.last ? echo->tail : kNone;
+  const FixedText& head = chunk.first ? echo->head : echo->none;
+  const FixedText& tail = chunk.last ? echo->tail : echo->none;
   if (echo->cut) {
     PrintFramed(head, L"", 0, tail);
     return;

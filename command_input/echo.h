@@ -17,6 +17,7 @@ void EchoText(const wchar_t* format, const char* text);
 struct LineEcho {
   FixedText head;  ///< the format before its %ls
   FixedText tail;  ///< the format after it
+  FixedText none;  ///< no text, for the pieces of a line between its ends
   bool cut;           ///< a NUL was met: the rest of the line is not shown
   std::vector<wchar_t> wide;  ///< room for a chunk's conversion
 };

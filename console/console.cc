@@ -32,10 +32,14 @@ constexpr size_t kFlushAt = size_t{1} << 16;
 std::vector<char> pending(2 * kFlushAt);
 size_t pending_length = 0;
 
+/// Makes the console's buffer hold `more` bytes beyond what it holds.
+[[gnu::noinline]] void Grow(size_t more) {
+  pending.resize(std::max(2 * pending.size(), pending_length + more));
+}
+
 /// Where `more` bytes can be appended.
 char* Room(size_t more) {
-  if (pending_length + more > pending.size())
-    pending.resize(std::max(2 * pending.size(), pending_length + more));
+  if (pending_length + more > pending.size()) Grow(more);
   return pending.data() + pending_length;
 }
 
@@ -137,6 +141,14 @@ char* Convert(char* out, const wchar_t* text, size_t length, bool utf8) {
   return out;
 }
 
+/// Writes the UTF-8 of `text` at `out` in whole blocks, and returns the end
+/// of the text; `out` has room for the last block's bytes beyond it.
+char* CopyFixed(char* out, const FixedText& text) {
+  for (size_t i = 0; i < text.utf8_length; i += kBlock)
+    std::memcpy(out + i, text.utf8.data() + i, kBlock);
+  return out + text.utf8_length;
+}
+
 /// Appends `text` converted by the current locale, UTF-8 when `utf8`.
 void AppendConverted(const wchar_t* text, size_t length, bool utf8) {
   char* end = Convert(Room(MostBytes(length, utf8)), text, length, utf8);
@@ -215,7 +227,9 @@ int FormatWide(std::vector<wchar_t>* out, const wchar_t* format, va_list args) {
 /// Whether the locale in force, which the solver library may have changed
 /// since the last message, writes UTF-8.
 bool LocaleIsUtf8() {
-  return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+  // Compared here rather than by strcmp: it is asked for every message.
+  const char* c = nl_langinfo(CODESET);
+  return c[0] == 'U' && c[1] == 'T' && c[2] == 'F' && c[3] == '-' && c[4] == '8' && c[5] == '\0';
 }
 
 /// Ends a message: a console buffer that holds enough is written.
@@ -245,29 +259,25 @@ void Print(const wchar_t* format, ...) {
 }
 
 FixedText MakeFixedText(std::wstring_view text) {
-  FixedText fixed{std::wstring(text), std::string(4 * text.size(), '\0')};
-  char* out = fixed.utf8.data();
+  std::string utf8(4 * text.size(), '\0');
+  char* out = utf8.data();
   for (wchar_t c : text) out = EncodeUtf8(out, static_cast<char32_t>(c));
-  fixed.utf8.resize(static_cast<size_t>(out - fixed.utf8.data()));
-  return fixed;
+  auto length = static_cast<size_t>(out - utf8.data());
+  utf8.resize((length + kBlock - 1) / kBlock * kBlock);
+  return {std::wstring(text), utf8, length};
 }
 
 void PrintFramed(const FixedText& head, const wchar_t* text, size_t most,
                  const FixedText& tail) {
   bool utf8 = LocaleIsUtf8();
-  char* out = Room(MostBytes(head.wide.size() + most + tail.wide.size(), utf8));
-  if (utf8)
-    out = std::copy(head.utf8.begin(), head.utf8.end(), out);
-  else
-    out = Convert(out, head.wide.data(), head.wide.size(), utf8);
+  // Room for the last block of a fixed text's copy, too.
+  char* out = Room(MostBytes(head.wide.size() + most + tail.wide.size(), utf8) + kBlock);
+  out = utf8 ? CopyFixed(out, head) : Convert(out, head.wide.data(), head.wide.size(), utf8);
   if (utf8 && text[most] == L'\0' && NarrowAscii(out, text, most))
     out += most;
   else
     out = Convert(out, text, ::wcsnlen(text, most), utf8);
-  if (utf8)
-    out = std::copy(tail.utf8.begin(), tail.utf8.end(), out);
-  else
-    out = Convert(out, tail.wide.data(), tail.wide.size(), utf8);
+  out = utf8 ? CopyFixed(out, tail) : Convert(out, tail.wide.data(), tail.wide.size(), utf8);
   pending_length = static_cast<size_t>(out - pending.data());
   EndMessage();
 }

@@ -19,10 +19,11 @@
 void Print(const wchar_t* format, ...);
 
 /// A fixed text around what a message shows, held as it is and as UTF-8,
-/// so that in a UTF-8 locale it is printed by a copy.
+/// so that in a UTF-8 locale it is printed by a copy of whole blocks.
 struct FixedText {
   std::wstring wide;
-  std::string utf8;
+  std::string utf8;    ///< followed by NULs up to a whole number of blocks
+  size_t utf8_length = 0;  ///< how much of utf8 is the text
 };
 
 /// Makes the FixedText of `text`.
