@@ -85,7 +85,7 @@ unsigned NarrowBlock(char* out, const wchar_t* text) {
 /// whether all of them are ASCII other than NUL; if not, `out` holds bytes
 /// of no use. The text goes in whole blocks, the last one ending at its end
 /// and overlapping the one before.
-bool NarrowAscii(char* out, const wchar_t* text, size_t length) {
+[[gnu::always_inline]] inline bool NarrowAscii(char* out, const wchar_t* text, size_t length) {
   unsigned other = 0;
   if (length >= kBlock) {
     size_t last = length - kBlock;
@@ -225,11 +225,16 @@ int FormatWide(std::vector<wchar_t>* out, const wchar_t* format, va_list args) {
 }
 
 /// Whether the locale in force, which the solver library may have changed
-/// since the last message, writes UTF-8.
-bool LocaleIsUtf8() {
-  // Compared here rather than by strcmp: it is asked for every message.
+/// since the last message, writes UTF-8. Asked for every message, so the
+/// codeset's name is compared only when it is not the one last found to be
+/// "UTF-8": the C library never unloads the data of a locale once set.
+[[gnu::always_inline]] inline bool LocaleIsUtf8() {
+  static const char* utf8_codeset = nullptr;
   const char* c = nl_langinfo(CODESET);
-  return c[0] == 'U' && c[1] == 'T' && c[2] == 'F' && c[3] == '-' && c[4] == '8' && c[5] == '\0';
+  if (c == utf8_codeset) return true;
+  bool utf8 = std::strcmp(c, "UTF-8") == 0;
+  if (utf8) utf8_codeset = c;
+  return utf8;
 }
 
 /// Ends a message: a console buffer that holds enough is written.
