@@ -2,11 +2,13 @@
 #ifndef KVSOLVER_COMMAND_INPUT_ECHO_H_
 #define KVSOLVER_COMMAND_INPUT_ECHO_H_
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "command_input/line_reader.h"
 #include "console/console.h"
+#include "solverlib/kvslvcore.h"
 
 /// Converts `text` (UTF-8, up to its terminator) with the solver library's
 /// conversion and prints it through `format`, which takes one %ls.
@@ -27,7 +29,20 @@ void InitLineEcho(LineEcho* echo, const wchar_t* format);
 
 /// Shows `chunk` as part of its line's echo: each chunk is handed to the
 /// conversion in one call, up to the line's first NUL, and a line that fits
-/// one chunk is printed in one message.
-void EchoChunk(LineEcho* echo, const Chunk& chunk);
+/// one chunk is printed in one message. Inline, as it runs for every line.
+inline void EchoChunk(LineEcho* echo, const Chunk& chunk) {
+  if (chunk.first) echo->cut = false;
+  const FixedText& head = chunk.first ? echo->head : echo->none;
+  const FixedText& tail = chunk.last ? echo->tail : echo->none;
+  if (echo->cut) {
+    PrintFramed(head, L"", 0, tail);
+    return;
+  }
+  // The conversion reads to the first NUL, which ends what is shown.
+  if (echo->wide.size() < chunk.length + 1) echo->wide.resize(chunk.length + 1);
+  GetWcStringFromUTF8(chunk.bytes, echo->wide.data());
+  PrintFramed(head, echo->wide.data(), chunk.length, tail);
+  if (!chunk.last) echo->cut = std::memchr(chunk.bytes, '\0', chunk.length) != nullptr;
+}
 
 #endif  // KVSOLVER_COMMAND_INPUT_ECHO_H_

@@ -118,53 +118,6 @@ bool FillDecoded(LineSource* source, char* chunk, size_t* n, size_t room) {
   return false;
 }
 
-/// Hands out the next line as it lies in the block, when all of it is
-/// there and it is a line of a plain or UTF-8 file, as most lines are:
-/// the byte after it is set aside for a terminator and put back at the
-/// next read. Returns whether it did.
-bool TakeLineInBlock(LineSource* source, Chunk* chunk) {
-  if (source->code == FileCodeUnicode || source->carry_length != 0) return false;
-  char* start = source->block + source->block_begin;
-  size_t available = source->block_end - source->block_begin;
-  auto* line_end = static_cast<char*>(std::memchr(start, '\n', available));
-  if (line_end == nullptr) return false;
-  auto length = static_cast<size_t>(line_end - start) + 1;
-  source->block_begin += length;
-  source->cover = start[length];
-  source->line_in_block = true;
-  start[length] = '\0';
-  *chunk = {start, length, source->at_line_start, true};
-  source->at_line_start = true;
-  return true;
-}
-
-/// Reads the next chunk by copying it into the source's chunk buffer: a
-/// piece of a line that crosses the block's end, ends the file without a
-/// line end, is longer than a chunk, or is decoded from UTF-16.
-[[gnu::noinline]] bool CopyChunk(LineSource* source, Chunk* chunk) {
-  char* bytes = source->chunk;
-  size_t n = source->carry_length;
-  std::memcpy(bytes, source->carry, n);
-  source->carry_length = 0;
-  bool line_end = source->code == FileCodeUnicode
-                      ? FillDecoded(source, bytes, &n, kChunkSize)
-                      : FillFromBlock(source, bytes, &n, kChunkSize);
-  if (n == 0) return false;
-  bool last = line_end || AtEnd(source);
-  if (!last) {
-    // The rest of the line follows: a character cut at the chunk's end
-    // goes to the next chunk whole.
-    size_t tail = IncompleteTail(bytes, n);
-    n -= tail;
-    std::memcpy(source->carry, bytes + n, tail);
-    source->carry_length = tail;
-  }
-  bytes[n] = '\0';
-  *chunk = {bytes, n, source->at_line_start, last};
-  source->at_line_start = last;
-  return true;
-}
-
 }  // namespace
 
 void InitLineSource(LineSource* source, FILE* file, enFileCode code) {
@@ -186,12 +139,28 @@ void SkipMark(LineSource* source) {
   for (int i = 0; i < mark_bytes; ++i) ReadRawByte(source);
 }
 
-bool ReadChunk(LineSource* source, Chunk* chunk) {
-  if (source->line_in_block) {
-    source->block[source->block_begin] = source->cover;
-    source->line_in_block = false;
+bool ReadCopiedChunk(LineSource* source, Chunk* chunk) {
+  char* bytes = source->chunk;
+  size_t n = source->carry_length;
+  std::memcpy(bytes, source->carry, n);
+  source->carry_length = 0;
+  bool line_end = source->code == FileCodeUnicode
+                      ? FillDecoded(source, bytes, &n, kChunkSize)
+                      : FillFromBlock(source, bytes, &n, kChunkSize);
+  if (n == 0) return false;
+  bool last = line_end || AtEnd(source);
+  if (!last) {
+    // The rest of the line follows: a character cut at the chunk's end
+    // goes to the next chunk whole.
+    size_t tail = IncompleteTail(bytes, n);
+    n -= tail;
+    std::memcpy(source->carry, bytes + n, tail);
+    source->carry_length = tail;
   }
-  return TakeLineInBlock(source, chunk) || CopyChunk(source, chunk);
+  bytes[n] = '\0';
+  *chunk = {bytes, n, source->at_line_start, last};
+  source->at_line_start = last;
+  return true;
 }
 
 bool ReadWholeLine(LineSource* source, std::string* line) {

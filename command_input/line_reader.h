@@ -52,10 +52,37 @@ void InitLineSource(LineSource* source, FILE* file, enFileCode code);
 /// Passes over the byte-order mark that `code` says the file starts with.
 void SkipMark(LineSource* source);
 
+/// Reads the next chunk of the current line into `*chunk` by copying it
+/// into the source's chunk buffer: ReadChunk's way for a piece of a line
+/// that crosses the block's end, ends the file without a line end, is
+/// longer than a chunk, or is decoded from UTF-16.
+bool ReadCopiedChunk(LineSource* source, Chunk* chunk);
+
 /// Reads the next chunk of the current line into `*chunk`. A chunk that
 /// does not end its line ends on a whole UTF-8 character. Returns false at
-/// end of input. The bytes stay valid until the next call.
-bool ReadChunk(LineSource* source, Chunk* chunk);
+/// end of input. The bytes stay valid until the next call. Inline, for it
+/// runs for every line: a line that lies whole in the block is handed out
+/// where it lies, the byte after it set aside for a terminator and put back
+/// at the next call.
+inline bool ReadChunk(LineSource* source, Chunk* chunk) {
+  if (source->line_in_block) {
+    source->block[source->block_begin] = source->cover;
+    source->line_in_block = false;
+  }
+  char* start = source->block + source->block_begin;
+  size_t available = source->block_end - source->block_begin;
+  auto* line_end = static_cast<char*>(std::memchr(start, '\n', available));
+  if (source->code == FileCodeUnicode || source->carry_length != 0 || line_end == nullptr)
+    return ReadCopiedChunk(source, chunk);
+  auto length = static_cast<size_t>(line_end - start) + 1;
+  source->block_begin += length;
+  source->cover = start[length];
+  source->line_in_block = true;
+  start[length] = '\0';
+  *chunk = {start, length, source->at_line_start, true};
+  source->at_line_start = true;
+  return true;
+}
 
 /// Reads the next line whole into `*line`, its line end included, for a
 /// line that must be held at once (a model name). Returns false at end of
