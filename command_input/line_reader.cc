@@ -14,6 +14,8 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool Refill(LineSource* source) {
   source->block_begin = 0;
   source->block_end = std::fread(source->block, 1, kBlockSize, source->file);
+  // What the search for line ends reads beyond them is never left unset.
+  std::memset(source->block + source->block_end, 0, kSearchBlock);
   return source->block_end > 0;
 }
 
