@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 #include "console/console.h"
 #include "solverlib/kvslvcore.h"
@@ -32,4 +33,6 @@ void InitLineEcho(LineEcho* echo, const wchar_t* format) {
   echo->head = MakeFixedText(std::wstring_view(format, conversion));
   echo->tail = MakeFixedText(conversion + 3);
   echo->cut = false;
+  // Left uninitialised: the conversion writes what is read.
+  echo->wide.reset(new wchar_t[kChunkSize + 1]);
 }

@@ -3,8 +3,7 @@
 #define KVSOLVER_COMMAND_INPUT_ECHO_H_
 
 #include <cstring>
-#include <string>
-#include <vector>
+#include <memory>
 
 #include "command_input/line_reader.h"
 #include "console/console.h"
@@ -21,7 +20,9 @@ struct LineEcho {
   FixedText tail;  ///< the format after it
   FixedText none;  ///< no text, for the pieces of a line between its ends
   bool cut;           ///< a NUL was met: the rest of the line is not shown
-  std::vector<wchar_t> wide;  ///< room for a chunk's conversion
+  /// Room for a chunk's conversion: kChunkSize + 1 wide characters, of
+  /// which the memory holds only as many as the longest line has used.
+  std::unique_ptr<wchar_t[]> wide;
 };
 
 /// Prepares `echo` for lines shown through `format`.
@@ -39,9 +40,8 @@ inline void EchoChunk(LineEcho* echo, const Chunk& chunk) {
     return;
   }
   // The conversion reads to the first NUL, which ends what is shown.
-  if (echo->wide.size() < chunk.length + 1) echo->wide.resize(chunk.length + 1);
-  GetWcStringFromUTF8(chunk.bytes, echo->wide.data());
-  PrintFramed(head, echo->wide.data(), chunk.length, tail);
+  GetWcStringFromUTF8(chunk.bytes, echo->wide.get());
+  PrintFramed(head, echo->wide.get(), chunk.length, tail);
   if (!chunk.last) echo->cut = std::memchr(chunk.bytes, '\0', chunk.length) != nullptr;
 }
 

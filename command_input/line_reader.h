@@ -17,7 +17,10 @@
 /// Bytes a command file is read ahead by.
 constexpr size_t kBlockSize = size_t{1} << 16;
 /// Most bytes of a line one chunk holds; a longer line comes in several.
+/// A line that lies whole in the block is one chunk, so the block is no
+/// larger.
 constexpr size_t kChunkSize = size_t{1} << 16;
+static_assert(kBlockSize <= kChunkSize);
 
 /// Bytes looked at at once in the search for a line end.
 constexpr size_t kSearchBlock = 16;

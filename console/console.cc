@@ -144,7 +144,9 @@ char* Convert(char* out, const wchar_t* text, size_t length, bool utf8) {
 /// Writes the UTF-8 of `text` at `out` in whole blocks, and returns the end
 /// of the text; `out` has room for the last block's bytes beyond it.
 char* CopyFixed(char* out, const FixedText& text) {
-  for (size_t i = 0; i < text.utf8_length; i += kBlock)
+  static_assert(kBlock == 16, "the block FixedText is padded to");
+  std::memcpy(out, text.utf8.data(), kBlock);
+  for (size_t i = kBlock; i < text.utf8_length; i += kBlock)
     std::memcpy(out + i, text.utf8.data() + i, kBlock);
   return out + text.utf8_length;
 }
@@ -268,7 +270,7 @@ FixedText MakeFixedText(std::wstring_view text) {
   char* out = utf8.data();
   for (wchar_t c : text) out = EncodeUtf8(out, static_cast<char32_t>(c));
   auto length = static_cast<size_t>(out - utf8.data());
-  utf8.resize((length + kBlock - 1) / kBlock * kBlock);
+  utf8.resize(std::max(kBlock, (length + kBlock - 1) / kBlock * kBlock));
   return {std::wstring(text), utf8, length};
 }
 

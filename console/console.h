@@ -22,7 +22,9 @@ void Print(const wchar_t* format, ...);
 /// so that in a UTF-8 locale it is printed by a copy of whole blocks.
 struct FixedText {
   std::wstring wide;
-  std::string utf8;    ///< followed by NULs up to a whole number of blocks
+  /// Followed by NULs up to a whole number of blocks of 16 bytes, one at
+  /// least.
+  std::string utf8 = std::string(16, '\0');
   size_t utf8_length = 0;  ///< how much of utf8 is the text
 };
 

@@ -145,20 +145,29 @@ TEST(ConsoleTest, FramedTextEndsAtItsTerminator) {
 
 TEST(ConsoleTest, FramesInTheLocaleInForce) {
   std::wstring text = L"caf\u00e9";
+  std::wstring sixteen(16, L'-'), long_head = L"\u00bb" + std::wstring(40, L'=') + L" ";
   struct Case {
     const char* locale;
+    std::wstring head, tail;
     std::string expected;
   } cases[] = {
-      {"C.UTF-8", "\xC2\xBB caf\xC3\xA9 \xC2\xAB\n"},
-      {"C", "? caf? ?\n"},
+      {"C.UTF-8", L"\u00bb ", L" \u00ab\n", "\xC2\xBB caf\xC3\xA9 \xC2\xAB\n"},
+      {"C", L"\u00bb ", L" \u00ab\n", "? caf? ?\n"},
+      {"C.UTF-8", sixteen, L"", std::string(16, '-') + "caf\xC3\xA9"},
+      {"C.UTF-8", long_head, sixteen + L"+",
+       "\xC2\xBB" + std::string(40, '=') + " caf\xC3\xA9" + std::string(16, '-') + "+"},
+      {"C", long_head, L"", "?" + std::string(40, '=') + " caf?"},
+      {"C.UTF-8", L"", L"", "caf\xC3\xA9"},
   };
   for (const Case& c : cases) {
     std::string saved = std::setlocale(LC_CTYPE, nullptr);
     std::setlocale(LC_CTYPE, c.locale);
     CaptureStdout();
-    PrintFramed(MakeFixedText(L"\u00bb "), text.c_str(), text.size(), MakeFixedText(L" \u00ab\n"));
+    PrintFramed(MakeFixedText(c.head), text.c_str(), text.size(), MakeFixedText(c.tail));
+    PrintFramed(FixedText{}, text.c_str(), text.size(), FixedText{});  // no frame at all
     FlushConsole();
-    EXPECT_EQ(GetCapturedStdout(), c.expected) << c.locale;
+    std::string bare = std::string(c.locale) == "C" ? "caf?" : "caf\xC3\xA9";
+    EXPECT_EQ(GetCapturedStdout(), c.expected + bare) << c.locale;
     std::setlocale(LC_CTYPE, saved.c_str());
   }
 }
