@@ -32,16 +32,16 @@ void InitLineEcho(LineEcho* echo, const wchar_t* format);
 /// conversion in one call, up to the line's first NUL, and a line that fits
 /// one chunk is printed in one message. Inline, as it runs for every line.
 inline void EchoChunk(LineEcho* echo, const Chunk& chunk) {
-  if (chunk.first) echo->cut = false;
-  const FixedText& head = chunk.first ? echo->head : echo->none;
   const FixedText& tail = chunk.last ? echo->tail : echo->none;
-  if (echo->cut) {
-    PrintFramed(head, L"", 0, tail);
+  if (chunk.first) {
+    echo->cut = false;
+  } else if (echo->cut) {
+    PrintFramed(echo->none, L"", 0, tail);
     return;
   }
   // The conversion reads to the first NUL, which ends what is shown.
   GetWcStringFromUTF8(chunk.bytes, echo->wide.get());
-  PrintFramed(head, echo->wide.get(), chunk.length, tail);
+  PrintFramed(chunk.first ? echo->head : echo->none, echo->wide.get(), chunk.length, tail);
   if (!chunk.last) echo->cut = std::memchr(chunk.bytes, '\0', chunk.length) != nullptr;
 }
 

@@ -1,7 +1,7 @@
 // ReadFromKcf and ReadFromKss: the command-file writers.
 #include <cstring>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "command_input/echo.h"
 #include "command_input/file_code.h"
@@ -31,28 +31,34 @@ bool IsStopLine(const Chunk& chunk) {
 /// out in large writes rather than in a call for each line.
 struct StreamBuffer {
   FILE* stream;
-  std::vector<char> bytes;
+  /// kBlockSize, and the slack of a chunk copied whole; left unset.
+  std::unique_ptr<char[]> bytes;
   size_t length;
 };
 
 /// Writes what `out` holds to its stream.
 void Drain(StreamBuffer* out) {
-  std::fwrite(out->bytes.data(), 1, out->length, out->stream);
+  std::fwrite(out->bytes.get(), 1, out->length, out->stream);
   out->length = 0;
 }
 
-/// Adds `length` bytes to what `out` holds, writing out what it held when
-/// they don't fit, and passing on at once what could never fit.
-void Put(StreamBuffer* out, const char* bytes, size_t length) {
-  if (out->length + length > out->bytes.size()) {
+/// Adds `chunk` to what `out` holds, writing out what it held when it
+/// doesn't fit, and passing on at once a chunk that could never fit. A short
+/// chunk is copied whole with its slack, in a few instructions.
+void Put(StreamBuffer* out, const Chunk& chunk) {
+  if (out->length + chunk.length > kBlockSize) {
     Drain(out);
-    if (length > out->bytes.size()) {
-      std::fwrite(bytes, 1, length, out->stream);
+    if (chunk.length > kBlockSize) {
+      std::fwrite(chunk.bytes, 1, chunk.length, out->stream);
       return;
     }
   }
-  std::memcpy(out->bytes.data() + out->length, bytes, length);
-  out->length += length;
+  char* to = out->bytes.get() + out->length;
+  if (chunk.length <= kChunkSlack)
+    std::memcpy(to, chunk.bytes, kChunkSlack);
+  else
+    std::memcpy(to, chunk.bytes, chunk.length);
+  out->length += chunk.length;
 }
 
 /// Echoes every line and copies it whole to the stream, leaving out "!"
@@ -62,7 +68,7 @@ void Put(StreamBuffer* out, const char* bytes, size_t length) {
 void CopyCommands(LineSource* source, FILE* stream) {
   LineEcho echo;
   InitLineEcho(&echo, kEchoCommand);
-  StreamBuffer out{stream, std::vector<char>(kBlockSize), 0};
+  StreamBuffer out{stream, std::make_unique_for_overwrite<char[]>(kBlockSize + kChunkSlack), 0};
   bool stop = false;
   bool copied = false;
   Chunk chunk;
@@ -72,7 +78,7 @@ void CopyCommands(LineSource* source, FILE* stream) {
       copied = stop || chunk.bytes[0] != '!';
     }
     EchoChunk(&echo, chunk);
-    if (copied) Put(&out, chunk.bytes, chunk.length);
+    if (copied) Put(&out, chunk);
     if (chunk.last && stop) break;
   }
   Drain(&out);

@@ -25,8 +25,13 @@ static_assert(kBlockSize <= kChunkSize);
 /// Bytes looked at at once in the search for a line end.
 constexpr size_t kSearchBlock = 16;
 
+/// Bytes that may be read past a chunk's end, the terminator's included, so
+/// that a short line is searched and copied in blocks of fixed size.
+constexpr size_t kChunkSlack = 64;
+
 /// A piece of a line as read: its bytes (NULs and the line end included),
-/// followed by a terminator that is not counted.
+/// followed by a terminator that is not counted, and readable to
+/// kChunkSlack bytes past its end.
 struct Chunk {
   const char* bytes;
   size_t length;
@@ -39,9 +44,7 @@ struct Chunk {
 struct LineSource {
   FILE* file;
   enFileCode code;
-  /// Then room for the terminator of a line at its end, and for the
-  /// search for line ends, which reads whole blocks of kSearchBlock bytes.
-  char block[kBlockSize + kSearchBlock];
+  char block[kBlockSize + kChunkSlack];
   size_t block_begin;
   size_t block_end;
   bool line_in_block;  ///< the last chunk was handed out where it lies in the block,
@@ -52,7 +55,7 @@ struct LineSource {
   bool has_saved_unit;  ///< a UTF-16 unit (or an odd last byte) was read ahead
   int saved_unit;
   bool at_line_start;  ///< the next chunk begins a line
-  char chunk[kChunkSize + 1];
+  char chunk[kChunkSize + kChunkSlack];
   char carry[4];  ///< the start of a character a full chunk left for the next
   size_t carry_length;
 };
@@ -72,8 +75,8 @@ bool ReadCopiedChunk(LineSource* source, Chunk* chunk);
 /// How many of the `available` bytes at `text` make up a line, its line end
 /// included, or 0 when no line end is among them. The first few blocks of
 /// kSearchBlock bytes are looked at here, each at once, up to
-/// kSearchBlock - 1 bytes beyond the `available`, which the block holds for
-/// it; a longer line is left to memchr. (Every x86-64 processor has SSE2.)
+/// kSearchBlock - 1 bytes beyond the `available`, within the block's slack;
+/// a longer line is left to memchr. (Every x86-64 processor has SSE2.)
 inline size_t LineLength(const char* text, size_t available) {
   constexpr size_t kInline = 4 * kSearchBlock;
   const __m128i line_end = _mm_set1_epi8('\n');
@@ -120,9 +123,10 @@ inline bool ReadChunk(LineSource* source, Chunk* chunk) {
 bool ReadWholeLine(LineSource* source, std::string* line);
 
 /// Whether the line that `chunk` begins starts with the four bytes of
-/// `word`; inline, as it is asked of every line.
+/// `word`, which hold no NUL; inline, as it is asked of every line. A
+/// shorter chunk has its terminator among the four bytes looked at.
 inline bool BeginsWithWord(const Chunk& chunk, const char* word) {
-  return chunk.length >= 4 && std::memcmp(chunk.bytes, word, 4) == 0;
+  return std::memcmp(chunk.bytes, word, 4) == 0;
 }
 
 #endif  // KVSOLVER_COMMAND_INPUT_LINE_READER_H_

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <cwchar>
 #include <langinfo.h>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -26,21 +27,28 @@ constexpr size_t kMaxFormatted = size_t{1} << 22;
 /// Bytes held back before they are written.
 constexpr size_t kFlushAt = size_t{1} << 16;
 
-/// Converted text not yet written: the console's one buffer. Writing in
-/// large pieces is what makes long echoes cheap. It grows to hold a whole
-/// message, so a message is written either whole or not at all.
-std::vector<char> pending(2 * kFlushAt);
+/// Converted text not yet written: the console's one buffer, of
+/// `pending_size` bytes, of which the first `pending_length` are in use.
+/// Writing in large pieces is what makes long echoes cheap. It grows to
+/// hold a whole message, so a message is written either whole or not at
+/// all. What is not in use is left unset, so memory holds only what was.
+std::unique_ptr<char[]> pending;
+size_t pending_size = 0;
 size_t pending_length = 0;
 
 /// Makes the console's buffer hold `more` bytes beyond what it holds.
 [[gnu::noinline]] void Grow(size_t more) {
-  pending.resize(std::max(2 * pending.size(), pending_length + more));
+  size_t size = std::max({2 * pending_size, pending_length + more, 2 * kFlushAt});
+  auto larger = std::make_unique_for_overwrite<char[]>(size);
+  if (pending_length > 0) std::memcpy(larger.get(), pending.get(), pending_length);
+  pending = std::move(larger);
+  pending_size = size;
 }
 
 /// Where `more` bytes can be appended.
 char* Room(size_t more) {
-  if (pending_length + more > pending.size()) Grow(more);
-  return pending.data() + pending_length;
+  if (pending_length + more > pending_size) Grow(more);
+  return pending.get() + pending_length;
 }
 
 /// Writes all of `length` bytes to standard output's descriptor. A console
@@ -154,7 +162,7 @@ char* CopyFixed(char* out, const FixedText& text) {
 /// Appends `text` converted by the current locale, UTF-8 when `utf8`.
 void AppendConverted(const wchar_t* text, size_t length, bool utf8) {
   char* end = Convert(Room(MostBytes(length, utf8)), text, length, utf8);
-  pending_length = static_cast<size_t>(end - pending.data());
+  pending_length = static_cast<size_t>(end - pending.get());
 }
 
 /// Appends narrow `text` converted with the locale in force, as "%s"
@@ -285,13 +293,13 @@ void PrintFramed(const FixedText& head, const wchar_t* text, size_t most,
   else
     out = Convert(out, text, ::wcsnlen(text, most), utf8);
   out = utf8 ? CopyFixed(out, tail) : Convert(out, tail.wide.data(), tail.wide.size(), utf8);
-  pending_length = static_cast<size_t>(out - pending.data());
+  pending_length = static_cast<size_t>(out - pending.get());
   EndMessage();
 }
 
 void FlushConsole() {
   // What the library printed through stdout came before what is pending.
   std::fflush(stdout);
-  WriteOut(pending.data(), pending_length);
+  WriteOut(pending.get(), pending_length);
   pending_length = 0;
 }
