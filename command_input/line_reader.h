@@ -44,7 +44,7 @@ struct Chunk {
 struct LineSource {
   FILE* file;
   enFileCode code;
-  char block[kBlockSize + kChunkSlack];
+  char block[kBlockSize + kChunkSlack];  ///< and the slack of the lines handed out in it
   size_t block_begin;
   size_t block_end;
   bool line_in_block;  ///< the last chunk was handed out where it lies in the block,
