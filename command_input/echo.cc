@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 #include "console/console.h"
 #include "solverlib/kvslvcore.h"
@@ -11,14 +12,6 @@ namespace {
 /// Wide characters the library may be handed for a command line; a longer
 /// text gets a buffer of its own size.
 constexpr size_t kWideLineSize = 1024;
-
-/// `length` bytes of UTF-8 at `text`, up to a terminator, converted by the
-/// library into the echo's buffer.
-const wchar_t* Widen(LineEcho* echo, const char* text, size_t length) {
-  if (echo->wide.size() < length + 1) echo->wide.resize(length + 1);
-  GetWcStringFromUTF8(text, echo->wide.data());
-  return echo->wide.data();
-}
 
 }  // namespace
 
@@ -37,24 +30,9 @@ void EchoText(const wchar_t* format, const char* text) {
 
 void InitLineEcho(LineEcho* echo, const wchar_t* format) {
   const wchar_t* conversion = std::wcsstr(format, L"%ls");
-  echo->format = format;
-  echo->head.assign(format, conversion);
-  echo->tail.assign(conversion + 3);
+  echo->head = MakeFixedText(std::wstring_view(format, conversion));
+  echo->tail = MakeFixedText(conversion + 3);
   echo->cut = false;
-}
-
-void EchoChunk(LineEcho* echo, const Chunk& chunk) {
-  if (chunk.first) echo->cut = false;
-  if (chunk.first && chunk.last) {
-    // The usual case: the whole line in one message.
-    Print(echo->format, Widen(echo, chunk.bytes, chunk.length));
-    return;
-  }
-  if (chunk.first) Print(L"%ls", echo->head.c_str());
-  if (!echo->cut) {
-    // The conversion reads to the first NUL, which ends what is shown.
-    Print(L"%ls", Widen(echo, chunk.bytes, chunk.length));
-    echo->cut = std::memchr(chunk.bytes, '\0', chunk.length) != nullptr;
-  }
-  if (chunk.last) Print(L"%ls", echo->tail.c_str());
+  // Left uninitialised: the conversion writes what is read.
+  echo->wide.reset(new wchar_t[kChunkSize + 1]);
 }

@@ -1,5 +1,6 @@
 // ReadFromKcf and ReadFromKss: the command-file writers.
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "command_input/echo.h"
@@ -26,6 +27,40 @@ bool IsStopLine(const Chunk& chunk) {
   return BeginsWithWord(chunk, "stop") || BeginsWithWord(chunk, "STOP");
 }
 
+/// Lines bound for the command stream, gathered so that a long script goes
+/// out in large writes rather than in a call for each line.
+struct StreamBuffer {
+  FILE* stream;
+  /// kBlockSize, and the slack of a chunk copied whole; left unset.
+  std::unique_ptr<char[]> bytes;
+  size_t length;
+};
+
+/// Writes what `out` holds to its stream.
+void Drain(StreamBuffer* out) {
+  std::fwrite(out->bytes.get(), 1, out->length, out->stream);
+  out->length = 0;
+}
+
+/// Adds `chunk` to what `out` holds, writing out what it held when it
+/// doesn't fit, and passing on at once a chunk that could never fit. A short
+/// chunk is copied whole with its slack, in a few instructions.
+void Put(StreamBuffer* out, const Chunk& chunk) {
+  if (out->length + chunk.length > kBlockSize) {
+    Drain(out);
+    if (chunk.length > kBlockSize) {
+      std::fwrite(chunk.bytes, 1, chunk.length, out->stream);
+      return;
+    }
+  }
+  char* to = out->bytes.get() + out->length;
+  if (chunk.length <= kChunkSlack)
+    std::memcpy(to, chunk.bytes, kChunkSlack);
+  else
+    std::memcpy(to, chunk.bytes, chunk.length);
+  out->length += chunk.length;
+}
+
 /// Echoes every line and copies it whole to the stream, leaving out "!"
 /// comment lines, up to and including the stop line. Each line is tested
 /// once, by its first bytes. A file without a stop line ends the list at
@@ -33,6 +68,7 @@ bool IsStopLine(const Chunk& chunk) {
 void CopyCommands(LineSource* source, FILE* stream) {
   LineEcho echo;
   InitLineEcho(&echo, kEchoCommand);
+  StreamBuffer out{stream, std::make_unique_for_overwrite<char[]>(kBlockSize + kChunkSlack), 0};
   bool stop = false;
   bool copied = false;
   Chunk chunk;
@@ -42,9 +78,10 @@ void CopyCommands(LineSource* source, FILE* stream) {
       copied = stop || chunk.bytes[0] != '!';
     }
     EchoChunk(&echo, chunk);
-    if (copied) std::fwrite(chunk.bytes, 1, chunk.length, stream);
-    if (chunk.last && stop) return;
+    if (copied) Put(&out, chunk);
+    if (chunk.last && stop) break;
   }
+  Drain(&out);
 }
 
 /// Reads the first line whole and returns the model name it holds: its

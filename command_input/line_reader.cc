@@ -14,6 +14,8 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool Refill(LineSource* source) {
   source->block_begin = 0;
   source->block_end = std::fread(source->block, 1, kBlockSize, source->file);
+  // What the search for line ends reads beyond them is never left unset.
+  std::memset(source->block + source->block_end, 0, kSearchBlock);
   return source->block_end > 0;
 }
 
@@ -125,6 +127,7 @@ void InitLineSource(LineSource* source, FILE* file, enFileCode code) {
   source->code = code;
   source->block_begin = source->block_end = 0;
   source->pending_begin = source->pending_end = 0;
+  source->line_in_block = false;
   source->has_saved_unit = false;
   source->saved_unit = 0;
   source->at_line_start = true;
@@ -138,7 +141,7 @@ void SkipMark(LineSource* source) {
   for (int i = 0; i < mark_bytes; ++i) ReadRawByte(source);
 }
 
-bool ReadChunk(LineSource* source, Chunk* chunk) {
+bool ReadCopiedChunk(LineSource* source, Chunk* chunk) {
   char* bytes = source->chunk;
   size_t n = source->carry_length;
   std::memcpy(bytes, source->carry, n);
@@ -170,8 +173,4 @@ bool ReadWholeLine(LineSource* source, std::string* line) {
     if (chunk.last) return true;
   }
   return false;
-}
-
-bool BeginsWithWord(const Chunk& chunk, const char* word) {
-  return chunk.length >= 4 && std::memcmp(chunk.bytes, word, 4) == 0;
 }

@@ -91,6 +91,19 @@ TEST(LineReaderTest, ReadsWholeLinesInChunks) {
     many += many_lines.back()[0];
   }
   cases.push_back({"lines across read-ahead blocks", many, FileCodePlain, many_lines});
+  // Line ends at every place around the blocks the search looks at at once,
+  // and lines without one at the end of the file.
+  std::string lengths;
+  Chunks lengths_lines;
+  for (size_t length = 1; length <= 140; ++length) {
+    lengths_lines.push_back({std::string(length - 1, static_cast<char>('a' + length % 26)) + "\n"});
+    lengths += lengths_lines.back()[0];
+    cases.push_back({"a line, then a last one without a line end", lengths_lines.back()[0] + "ab",
+                     FileCodePlain, {lengths_lines.back(), {"ab"}}});
+    cases.push_back({"a line without a line end", std::string(length, 'q'), FileCodePlain,
+                     {{std::string(length, 'q')}}});
+  }
+  cases.push_back({"lines of every length", lengths, FileCodePlain, lengths_lines});
   for (const Case& c : cases) EXPECT_EQ(Lines(c.bytes, c.code), c.lines) << c.what;
 }
 

@@ -253,6 +253,27 @@ TEST_F(WritersTest, LinesAroundTheOldPieceSize) {
   }
 }
 
+TEST_F(WritersTest, AScriptOfManyBlocks) {
+  // Lines of every kind, over several read blocks and stream writes, so that
+  // lines cross the blocks' ends and the stream's writes fall anywhere.
+  std::string script, stream = "m\n1\n", console = "KMD : m\n";
+  for (int i = 0; script.size() < 300'000; ++i) {
+    std::string n = std::to_string(i);
+    std::string kinds[] = {"LOAD CASE " + n + " FACTOR 1.25\n", "! note " + n + "\n",
+                           "r\xC3\xA9sum\xC3\xA9 " + n + "\n", "\n",
+                           std::string(900 + i % 700, 'x') + "\n"};
+    const std::string& line = kinds[i % 5];
+    script += line;
+    if (line[0] != '!') stream += line;
+    console += Echo(line);
+  }
+  WriteFile("job.kss", script + "stop\nafter\n");
+  Outcome got = Kss("m", "job");
+  EXPECT_EQ(got.result, 1);
+  EXPECT_TRUE(got.stream == stream + "stop\n");
+  EXPECT_TRUE(got.console == console + Echo("stop\n"));
+}
+
 TEST_F(WritersTest, AFiveMegabyteLineIsOneEchoAndOneStreamLine) {
   std::string line;
   for (int i = 0; line.size() < 5'000'000; ++i) line += "SET \xE2\x82\xAC" + std::to_string(i) + " ";
