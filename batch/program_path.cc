@@ -42,8 +42,8 @@ std::string ResolveProgram(const std::string& name, std::string* why) {
     for (size_t from = 0; from <= list.size();) {
       size_t colon = list.find(':', from);
       if (colon == std::string::npos) colon = list.size();
-      std::string dir = list.substr(from, colon - from);
-      if (dir.empty()) dir = ".";
+      // An empty entry is the working directory.
+      std::string dir = colon > from ? list.substr(from, colon - from) : std::string(".");
       std::string path = AbsolutePath(dir) + "/" + name;
       int tried;
       if (Runnable(path, &tried)) return path;
