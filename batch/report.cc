@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "batch/escape.h"
@@ -62,6 +63,19 @@ std::string SummaryText(const std::string& path, const Study& study) {
   return text;
 }
 
+/// How many jobs ended in each state: "6 jobs: 4 finished, 2 failed".
+std::string CountLine(const Study& study) {
+  std::map<State, size_t> count;
+  for (const Result& r : study.results) ++count[r.state];
+  std::string line = std::to_string(study.jobs.size()) + (study.jobs.size() == 1 ? " job" : " jobs");
+  const char* separator = ": ";
+  for (const auto& [state, n] : count) {
+    line += separator + std::to_string(n) + " " + StateName(state);
+    separator = ", ";
+  }
+  return line;
+}
+
 }  // namespace
 
 bool PrintTable(const Study& study, FILE* out) {
@@ -89,6 +103,7 @@ bool PrintTable(const Study& study, FILE* out) {
     std::fprintf(out, "%s: %s: %s\n", EscapeControls(where).c_str(), StateName(r.state),
                  EscapeControls(r.meaning).c_str());
   }
+  std::fprintf(out, "%s\n", CountLine(study).c_str());
   return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 

@@ -9,8 +9,9 @@
 #include "batch/study.h"
 
 /// Prints one row per job in the order given, then a line for each job
-/// that did not succeed: where its log is and what went wrong. Returns
-/// false when `out` could not be written.
+/// that did not succeed (where its log is and what went wrong), then how
+/// many jobs ended in each state. Returns false when `out` could not be
+/// written.
 bool PrintTable(const Study& study, FILE* out);
 
 /// Replaces the summary `path` as a whole: a row for each job that has

@@ -112,12 +112,13 @@ for _ in $(seq 300); do grep -q '"state":"running"' requeue/b.result 2>/dev/null
 task=$(field requeue/b.result task)
 scontrol requeue "$task"
 # Slurm holds a requeued job back two minutes; no need to wait for that here.
-scontrol update JobId="$task" BeginTime=now
+scontrol update JobId="$task" StartTime=now
 touch "$scratch/release-r"
 wait "$pid"
 check "a requeued task: exit status 0" test $? -eq 0
-check "a requeued task: a ran once" \
-    test "$(grep -c '^SetOSCompatibility' requeue/calls.log)" -eq 3
+same "a requeued task: a ran once, b twice" "SOLVE a
+SOLVE b
+SOLVE b" "$(sed -n 's/^GetWcStringFromUTF8 \(SOLVE .\)\\n$/\1/p' requeue/calls.log)"
 
 
 # sbatch missing, or refusing: its message, exit status 2, nothing queued.

@@ -85,7 +85,8 @@ case3      job.kss      finished             0  finished                        
 case3      nomodel.kcf  failed              -3  There is no KMD file name in nomodel.kcf         1  S
 case4      job.kcf      failed             -10  convert failed                                   1  S
 case3/nomodel.log: failed: There is no KMD file name in nomodel.kcf
-case4/job.log: failed: convert failed" "$(steady <table)"
+case4/job.log: failed: convert failed
+6 jobs: 4 finished, 2 failed" "$(steady <table)"
 same "the summary" "directory	job	state	return_value	meaning	attempts	seconds	started	host	log
 case1	job.kcf	finished	0	finished	1	S	T	H	case1/job.log
 case1	second.kcf	finished	0	finished	1	S	T	H	case1/second.log
