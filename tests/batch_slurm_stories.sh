@@ -25,6 +25,7 @@ KVSOLVER=$scratch/timed "${slurm[@]}" -j 3 "${list[@]}" >table 2>err
 check "250 directories: exit status 0" test $? -eq 0
 check "250 directories: every job finished" test "$(grep -c ' finished  ' table)" -eq 250
 check "250 directories: three arrays" test "$(grep -c '^kvsolver-batch: Slurm job ' err)" -eq 3
+tail -n 1 table
 most=$(sort -k2,2n "$scratch/times" | awk '$1 == "start" { n++; if (n > m) m = n } $1 == "end" { n-- } END { print m }')
 echo "250 directories, -j 3: at most $most tasks at once"
 check "250 directories: never more than 3 at once" test "$most" -le 3
@@ -103,6 +104,7 @@ check "SIGHUP: the study completed and is collected" test "$(state_of h1 table)"
 
 # A requeued task runs only the jobs that have no result yet.
 fresh requeue a
+printf 'beam.kmd\nSOLVE a\nstop\n' >requeue/a.kcf
 printf 'beam.kmd\nSOLVE b\nstop\n' >requeue/b.kcf
 wrapper hold-b "case \"\$1\" in b) [ -e $scratch/release-r ] || KVS_STANDIN_SOLVE_WAIT=$scratch/release-r exec $real \"\$@\";; esac; exec $real \"\$@\""
 KVSOLVER=$scratch/hold-b KVS_STANDIN_LOG=calls.log "${slurm[@]}" requeue/a.kcf requeue/b.kcf \
