@@ -1,18 +1,7 @@
 # The stories of tests/batch_test.sh that need the one-node Slurm cluster
-# it started: sourced by it, in the study directory, with its check, same,
-# state_of and await. The cluster's MaxArraySize is 100.
+# it started: sourced by it, in the study directory, with its helpers. The
+# cluster's MaxArraySize is 100.
 
-fresh() {  # a directory of one job that finishes: fresh DIR [NAME]
-    rm -rf "$1"
-    mkdir -p "$1"
-    : >"$1/beam.kmd"
-    printf 'beam.kmd\nSOLVE %s\nstop\n' "$1" >"$1/${2:-job}.kcf"
-}
-real=$build/bin/kvsolver
-wrapper() {  # a launcher that does more than run: wrapper NAME SCRIPT-BODY
-    printf '#!/bin/sh\n%s\n' "$2" >"$scratch/$1"
-    chmod +x "$scratch/$1"
-}
 slurm=("$batch" --slurm --sbatch-option=--partition=batch)
 # The value of KEY in the .result file FILE.
 field() { sed -E "s/.*\"$2\":\"?([^\",]*)\"?[,}].*/\1/" "$1"; }
@@ -41,25 +30,21 @@ check "--per-task 10: one array" test "$(grep -c '^kvsolver-batch: Slurm job ' e
 # A task killed while its job runs: lost, naming its output and Slurm's
 # word; run again with --retries 1, it finishes.
 wrapper hold-once "if [ -e held ]; then exec $real \"\$@\"; fi; touch held; KVS_STANDIN_SOLVE_WAIT=$scratch/never exec $real \"\$@\""
-kill_task() {  # kills the task of DIR's job once it runs
-    await "$1/held"
-    for _ in $(seq 100); do grep -q '"state":"running"' "$1/job.result" 2>/dev/null && break; sleep 0.1; done
-    scancel --signal=KILL "$(field "$1/job.result" task)"
+run_killed() {  # [option]...: runs killed/job.kcf, killing its task once the job runs
+    fresh killed
+    KVSOLVER=$scratch/hold-once "${slurm[@]}" "$@" killed/job.kcf >table 2>/dev/null &
+    local pid=$!
+    await killed/held
+    for _ in $(seq 100); do grep -q '"state":"running"' killed/job.result 2>/dev/null && break; sleep 0.1; done
+    scancel --signal=KILL "$(field killed/job.result task)"
+    wait "$pid"
 }
-fresh killed
-KVSOLVER=$scratch/hold-once "${slurm[@]}" killed/job.kcf >table 2>/dev/null &
-pid=$!
-kill_task killed
-wait "$pid"
+run_killed
 check "a killed task: exit status 1" test $? -eq 1
 check "a killed task: lost, naming its output and Slurm's state" \
     grep -qE '^killed  *job.kcf  *lost  .*\(Slurm: [A-Z_]+\); see .*kvsolver-batch-slurm/[0-9]+_0\.out' table
 grep '^killed ' table
-fresh killed
-KVSOLVER=$scratch/hold-once "${slurm[@]}" --retries 1 killed/job.kcf >table 2>/dev/null &
-pid=$!
-kill_task killed
-wait "$pid"
+run_killed --retries 1
 check "a killed task, --retries 1: exit status 0" test $? -eq 0
 check "a killed task, --retries 1: finished in two attempts" \
     grep -qE '^killed  *job.kcf  *finished .* 2  ' table

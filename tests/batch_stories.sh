@@ -1,19 +1,5 @@
 # The stories of tests/batch_test.sh that run on this machine: sourced by
-# it, in the study directory, with its check, same, state_of and await.
-
-fresh() {  # a directory of one job that finishes: fresh DIR [NAME]
-    rm -rf "$1"
-    mkdir -p "$1"
-    : >"$1/beam.kmd"
-    printf 'beam.kmd\nSOLVE %s\nstop\n' "$1" >"$1/${2:-job}.kcf"
-}
-# A launcher that misbehaves on purpose: wrapper NAME SCRIPT-BODY; the real
-# launcher is "$real".
-real=$build/bin/kvsolver
-wrapper() {
-    printf '#!/bin/sh\n%s\n' "$2" >"$scratch/$1"
-    chmod +x "$scratch/$1"
-}
+# it, in the study directory, with its helpers.
 
 # Two batches on the same case: the second touches nothing of the first's.
 fresh two

@@ -52,6 +52,20 @@ steady() { sed -E 's/  +[0-9]+\.[0-9]{2}$/  S/; s/ +seconds$/  seconds/'; }
 state_of() { grep -E "^$1 " "$2" | awk -F'  +' '{print $3}'; }
 # Waits until FILE exists (at most 30 s).
 await() { for _ in $(seq 300); do [[ -e $1 ]] && return 0; sleep 0.1; done; return 1; }
+# A directory of one job that finishes: fresh DIR [NAME].
+fresh() {
+    rm -rf "$1"
+    mkdir -p "$1"
+    : >"$1/beam.kmd"
+    printf 'beam.kmd\nSOLVE %s\nstop\n' "$1" >"$1/${2:-job}.kcf"
+}
+# A launcher that misbehaves on purpose: wrapper NAME SCRIPT-BODY; the real
+# launcher is "$real".
+real=$build/bin/kvsolver
+wrapper() {
+    printf '#!/bin/sh\n%s\n' "$2" >"$scratch/$1"
+    chmod +x "$scratch/$1"
+}
 
 # The study: four directories, six jobs.
 study=$scratch/study
