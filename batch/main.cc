@@ -84,6 +84,32 @@ std::string BatchToken() {
   return token;
 }
 
+/// What every task of the batch is told, but the launcher.
+TaskSettings TaskSettingsOf(const Request& request) {
+  TaskSettings settings;
+  settings.model = request.model;
+  settings.batch = BatchToken();
+  settings.host = ShortHostName();
+  settings.resume = request.resume;
+  settings.retries = request.retries;
+  settings.retry_on = request.retry_on;
+  settings.limits = {request.timeout, request.kill_after};
+  return settings;
+}
+
+/// How the batch goes to Slurm, when it does.
+SlurmSettings SlurmSettingsOf(const Request& request, const std::string& self) {
+  SlurmSettings slurm;
+  slurm.self = self;
+  slurm.folder = AbsolutePath(request.slurm_output);
+  slurm.job_name = request.job_name;
+  slurm.throttle = request.parallel;
+  slurm.per_task = request.per_task;
+  slurm.prologue = request.prologue;
+  slurm.options = request.sbatch_options;
+  return slurm;
+}
+
 /// The table and the exit status of a study whose results are all in.
 int Report(const Study& study, const Monitor* monitor) {
   if (!PrintTable(study, stdout)) return Fail("cannot write the table to standard output");
@@ -113,14 +139,7 @@ int main(int argc, char** argv) {
   Study study(std::move(jobs));
 
   std::string self = SelfPath();
-  SlurmSettings slurm;
-  slurm.self = self;
-  slurm.folder = AbsolutePath(request.slurm_output);
-  slurm.job_name = request.job_name;
-  slurm.throttle = request.parallel;
-  slurm.per_task = request.per_task;
-  slurm.prologue = request.prologue;
-  slurm.options = request.sbatch_options;
+  SlurmSettings slurm = SlurmSettingsOf(request, self);
   if (request.dry_run) {
     bool written = PrintPlan(study, groups, request.model, request.resume, stdout) &&
                    (!request.slurm || PrintSlurmPlan(slurm, study, groups, stdout));
@@ -135,24 +154,16 @@ int main(int argc, char** argv) {
     return Report(study, nullptr);
   }
 
-  TaskSettings settings;
+  TaskSettings settings = TaskSettingsOf(request);
   settings.launcher = LauncherPath(self, &why);
   if (settings.launcher.empty()) return UsageError(why);
   if (!request.summary.empty()) {
     why = WriteSummary(request.summary, study);
     if (!why.empty()) return UsageError(why);
   }
-  settings.model = request.model;
-  settings.batch = BatchToken();
-  settings.host = ShortHostName();
-  settings.resume = request.resume;
-  settings.retries = request.retries;
-  settings.retry_on = request.retry_on;
-  settings.limits = {request.timeout, request.kill_after};
-
   Pace pace;
-  pace.parallel = request.parallel;
-  if (pace.parallel == 0) pace.parallel = static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+  pace.parallel = request.parallel > 0 ? request.parallel
+                                       : static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   pace.max_fails = request.max_fails;
   Monitor monitor(&study, pace.parallel, request.summary);
   if (request.slurm) {
