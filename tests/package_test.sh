@@ -37,13 +37,14 @@ grep -q 'CONVERT-PROCESSING IS SUCCESSFULLY FINISHED' out
 status=0
 LD_LIBRARY_PATH=$build/lib /usr/bin/kvsolver-batch job.kcf >table 2>/dev/null || status=$?
 [ "$status" -eq 0 ] || { cat table; echo "package: kvsolver-batch ended with $status"; exit 1; }
-grep -q '^\. *job.kcf *0 *finished' table
+grep -q '^\. *job.kcf *finished *0 ' table
 test -f /usr/share/man/man1/kvsolver.1.gz
 test -f /usr/share/man/man1/kvsolver-batch.1.gz
 test -f /usr/share/doc/kvsolver/copyright
 test -f /usr/share/doc/kvsolver/changelog.gz
 man -l /usr/share/man/man1/kvsolver.1.gz >/dev/null 2>&1 || zcat /usr/share/man/man1/kvsolver.1.gz | grep -q '^.TH KVSOLVER'
 test -f /usr/share/bash-completion/completions/kvsolver
+test -f /usr/share/bash-completion/completions/kvsolver-batch
 
 dpkg -r kvsolver
 test ! -e /usr/bin/kvsolver
