@@ -181,7 +181,10 @@ bool Follow(const TaskSettings& settings, const SlurmSettings& slurm,
   auto unread_since = std::chrono::steady_clock::now();
   for (size_t open = followed.size(); open > 0;) {
     if (StopSignal() == SIGHUP) return false;
-    if (StopSignal() != 0 && !cancelled) cancelled = Cancel(ids) || true;
+    if (StopSignal() != 0 && !cancelled) {
+      Cancel(ids);
+      cancelled = true;
+    }
     std::map<std::string, std::string> queued;
     bool read = QueuedTasks(ids, &queued);
     // A queue that can't be read for long is taken as empty.
