@@ -43,7 +43,7 @@ TaskSettings SettingsOf(const Json& list) {
 void MarkLost(const TaskSettings& settings, const std::vector<Job>& jobs,
               const std::string& why) {
   for (const Job& job : jobs) {
-    int dirfd = open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dirfd = OpenDirectory(job);
     if (dirfd < 0) continue;
     Result result = Unrun(State::kLost, why, PathInDirectory(job, job.log));
     result.batch = settings.batch;

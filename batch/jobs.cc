@@ -1,5 +1,6 @@
 #include "batch/jobs.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -43,6 +44,10 @@ std::string PathInDirectory(const Job& job, const std::string& name) {
   if (job.directory == ".") return name;
   if (job.directory == "/") return "/" + name;
   return job.directory + "/" + name;
+}
+
+int OpenDirectory(const Job& job) {
+  return open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs) {

@@ -33,6 +33,9 @@ std::string ParseJob(const std::string& path, Job* job);
 /// `name` in the job's directory, as the jobs were given ("case1/job.log").
 std::string PathInDirectory(const Job& job, const std::string& name);
 
+/// Opens the job's directory for the *at() calls that work in it, or -1.
+int OpenDirectory(const Job& job);
+
 /// The jobs' indexes by directory: directories in the order they first
 /// appear, and each directory's jobs in the order given.
 std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs);

@@ -9,15 +9,6 @@
 #include "batch/inputs.h"
 #include "batch/slurm_commands.h"
 
-namespace {
-
-/// Runs `read(dirfd)` for the open directory of `job`, or with -1.
-int OpenDirectory(const Job& job) {
-  return open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
-
-}  // namespace
-
 bool PrintPlan(const Study& study, const std::vector<std::vector<size_t>>& groups,
                const std::string& model, bool resume, FILE* out) {
   for (size_t g = 0; g < groups.size(); ++g) {

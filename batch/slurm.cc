@@ -61,7 +61,7 @@ void Collect(const TaskSettings& settings, const std::vector<size_t>& jobs, Moni
     const Job& job = study.jobs[i];
     if (dirfd < 0 || open_directory != job.directory) {
       if (dirfd >= 0) close(dirfd);
-      dirfd = open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      dirfd = OpenDirectory(job);
       open_directory = job.directory;
     }
     std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
@@ -77,7 +77,7 @@ void Collect(const TaskSettings& settings, const std::vector<size_t>& jobs, Moni
 
 /// The latest record this batch's task left for job `i`, final or running.
 std::optional<Result> Latest(const TaskSettings& settings, const Job& job) {
-  int dirfd = open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dirfd = OpenDirectory(job);
   std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
   if (dirfd >= 0) close(dirfd);
   if (result && result->batch != settings.batch) result.reset();

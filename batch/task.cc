@@ -217,7 +217,7 @@ bool RunTask(const TaskSettings& settings, const std::vector<Job>& jobs,
              const std::vector<size_t>& indexes, int report) {
   Reporter reporter{report};
   const Job& first = jobs[indexes.front()];
-  int dirfd = open(first.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dirfd = OpenDirectory(first);
   struct stat info;
   std::string refused;
   if (dirfd < 0 || fstat(dirfd, &info) != 0) {
