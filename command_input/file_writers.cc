@@ -28,18 +28,25 @@ bool IsStopLine(const Chunk& chunk) {
 }
 
 /// Lines bound for the command stream, gathered so that a long script goes
-/// out in large writes rather than in a call for each line.
+/// out in large writes rather than in a call for each line. What it holds
+/// reaches the stream however the copy ends, an integer raised by the
+/// library while a line is echoed included.
 struct StreamBuffer {
   FILE* stream;
   /// kBlockSize, and the slack of a chunk copied whole; left unset.
   std::unique_ptr<char[]> bytes;
   size_t length;
+  ~StreamBuffer();
 };
 
 /// Writes what `out` holds to its stream.
 void Drain(StreamBuffer* out) {
   std::fwrite(out->bytes.get(), 1, out->length, out->stream);
   out->length = 0;
+}
+
+StreamBuffer::~StreamBuffer() {
+  Drain(this);
 }
 
 /// Adds `chunk` to what `out` holds, writing out what it held when it
@@ -81,7 +88,6 @@ void CopyCommands(LineSource* source, FILE* stream) {
     if (copied) Put(&out, chunk);
     if (chunk.last && stop) break;
   }
-  Drain(&out);
 }
 
 /// Reads the first line whole and returns the model name it holds: its

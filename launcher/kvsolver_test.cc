@@ -262,6 +262,16 @@ TEST_F(KvsolverTest, ReturnValues) {
       {{"job"}, "k_endsolver.1=4", {}, 236, job + kConverted + kSolved + Report(-20)},
       {{"job"}, "k_endsolver.1=4,k_endsolver.2=9", {}, 9,
        job + kConverted + Solving("run") + Report(9)},
+      // A 0 raised after a failed solve leaves the failure standing.
+      {{"job"}, "k_solver=3,k_endsolver=0", {}, 236, job + kConverted + Report(-20)},
+      {{"job"}, "k_endsolver.1=4,k_endsolver.2=0", {}, 236,
+       job + kConverted + Solving("run") + Report(-20)},
+      {{"job"}, "k_convert=0", {}, 0, job + Report(0)},
+      // A value whose low eight bits are 0 is no success.
+      {{"job"}, "k_convert=256", {}, 1, job + Report(256)},
+      {{"job"}, "k_convert=-256", {}, 1, job + Report(-256)},
+      {{"job"}, "k_convert=512", {}, 1, job + Report(512)},
+      {{"job"}, "k_convert=257", {}, 1, job + Report(257)},
       {{"job"}, "SetOSCompatibility=12", {}, 12, kBanner + Report(12)},
       {{"job"}, "GetWcStringFromUTF8.2=13", {}, 13, kBanner + Kmd("m.kmd") + Report(13)},
       {{"job"}, "SetTypeDLLcall=14", {}, 14, job + Report(14)},
@@ -278,6 +288,25 @@ TEST_F(KvsolverTest, ReturnValues) {
     std::string what = testing::PrintToString(c.args) + " " + c.throws;
     EXPECT_EQ(run.status, c.status) << what;
     EXPECT_EQ(run.out, c.out) << what;
+  }
+}
+
+TEST_F(KvsolverTest, LinesCopiedBeforeARaiseStayInTheStream) {
+  WriteFile("job.kcf", "m.kmd\nrun\nsolve\n! note\nstop\n");
+  WriteFile("m.kmd", "");
+  // The conversions echo the model, then each command line in turn.
+  struct Case {
+    std::string throws;
+    std::string stream;
+  } cases[] = {
+      {"GetWcStringFromUTF8.2=13", "m.kmd\n1\n"},
+      {"GetWcStringFromUTF8.3=13", "m.kmd\n1\nrun\n"},
+      {"GetWcStringFromUTF8.5=13", "m.kmd\n1\nrun\nsolve\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Kvsolver({"job"}, "", {{"KVS_STANDIN_THROW", c.throws}});
+    EXPECT_EQ(run.status, 13) << c.throws;
+    EXPECT_EQ(ReadFile("z_z_z_z_.___"), c.stream) << c.throws;
   }
 }
 
