@@ -71,7 +71,7 @@ std::string NoReportMeaning(int status) {
   std::string meaning = "no report line, exit status " + std::to_string(status);
   // The launcher ends without a report line only when it can't start.
   if (status == 127) return meaning + ": the launcher or its library can't be loaded";
-  if (status == (kNoSolverLibrary & 0xFF)) return meaning + ": solver library lacks an entry";
+  if (status == ExitStatusOf(kNoSolverLibrary)) return meaning + ": solver library lacks an entry";
   return meaning;
 }
 
@@ -121,7 +121,7 @@ void JudgeRun(int wait_status, Sender sender, const LogEnding& ending, Result* r
   result->state = State::kFailed;
   if (!ending.return_value) {
     result->meaning = NoReportMeaning(status);
-  } else if ((*ending.return_value & 0xFF) != status) {
+  } else if (ExitStatusOf(*ending.return_value) != status) {
     result->meaning = "report line says " + std::to_string(*ending.return_value) +
                       ", exit status " + std::to_string(status);
   } else if (*ending.return_value == 0) {

@@ -58,6 +58,10 @@ TEST(OutcomeTest, StateAndMeaning) {
       {Signaled(SIGTERM), Sender::kTimeout, none, State::kTimedOut,
        "timed out, ended by SIGTERM"},
       {Exited(0), Sender::kTimeout, zero, State::kFinished, "finished"},
+      {Exited(1), Sender::kNobody, ReadLogEnding(" Return Value of KV Solver = 256 \n\n"),
+       State::kFailed, "error raised by the solver library"},
+      {Exited(0), Sender::kNobody, ReadLogEnding(" Return Value of KV Solver = 256 \n\n"),
+       State::kFailed, "report line says 256, exit status 0"},
   };
   for (const auto& c : cases) {
     Result r;

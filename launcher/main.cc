@@ -4,7 +4,8 @@
 // the solver library, then runs cycles: banner, command stream,
 // set-up, command input, stream closed, convert and solve. Every end after
 // start-up is an integer raised to the one handler below, which reports it
-// and returns it as the exit status.
+// and returns it as the exit status (its low eight bits, never 0 for a
+// value that is not 0).
 #include <cstdio>
 #include <cstring>
 
@@ -48,6 +49,6 @@ int main(int argc, char** argv) {
     // A cycle that ended early leaves its stream open; it keeps what was
     // written so far.
     if (stream != nullptr) std::fclose(stream);
-    return result;
+    return ExitStatusOf(result);
   }
 }

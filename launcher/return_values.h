@@ -1,5 +1,6 @@
-// The values a run ends with. The exit status is the low eight bits; an
-// integer raised by the solver library passes through unchanged.
+// The values a run ends with. The exit status is the low eight bits (1 for
+// a value whose low eight bits are 0 but which is not 0); an integer
+// raised by the solver library passes through unchanged.
 #ifndef KVSOLVER_LAUNCHER_RETURN_VALUES_H_
 #define KVSOLVER_LAUNCHER_RETURN_VALUES_H_
 
@@ -13,6 +14,13 @@ constexpr int kStreamInUseByAnotherRun = -5;  ///< another run holds the stream
 constexpr int kNoSolverLibrary = -6;    ///< the library or one of its entries is missing
 constexpr int kConvertFailed = -10;     ///< the convert stage failed
 constexpr int kSolveFailed = -20;       ///< the solve stage ended by an integer
+
+/// The exit status a run that ends with `value` gives: its low eight bits,
+/// but never 0 for a value other than 0 (256 would pass for success).
+constexpr int ExitStatusOf(int value) {
+  int low = value & 0xFF;
+  return low == 0 && value != 0 ? 1 : low;
+}
 
 /// What each value of the launcher's own means, in a few words, for tables
 /// of many runs.

@@ -40,8 +40,14 @@ int RunSolver(int first, int second, void* library) {
     end_solve();
     return 1;
   } catch (int) {
-    // The solve is closed all the same; an integer raised now is the run's.
-    end_solve();
+    // The solve is closed all the same. A value other than 0 raised now is
+    // the run's; a 0 would report the failed solve as a success, so the
+    // solve's failure stands.
+    try {
+      end_solve();
+    } catch (int value) {
+      if (value != 0) throw;
+    }
     return 0;
   }
 }
