@@ -6,14 +6,29 @@
 #include <xxhash.h>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "command_input/line_reader.h"
 
 namespace {
 
 constexpr char kMissing[] = "missing";
 
+/// Whether `bytes` hold what the converter rewrites: a carriage return,
+/// or, at the file's start (`first`), the first byte of a byte-order mark.
+bool Convertible(const char* bytes, size_t n, bool first) {
+  if (first && n > 0) {
+    unsigned char lead = static_cast<unsigned char>(bytes[0]);
+    if (lead == 0xEF || lead == 0xFF || lead == 0xFE) return true;
+  }
+  return std::memchr(bytes, '\r', n) != nullptr;
+}
+
 /// The content of file `name` in `dirfd` as a 128-bit hash in hex, or
-/// "missing" when it can't be read as a regular file.
-std::string HashFile(int dirfd, const std::string& name) {
+/// "missing" when it can't be read as a regular file; `*convertible`, when
+/// given, tells whether the converter would rewrite it.
+std::string HashFile(int dirfd, const std::string& name, bool* convertible = nullptr) {
   int fd = openat(dirfd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat info;
   if (fd < 0) return kMissing;
@@ -25,8 +40,13 @@ std::string HashFile(int dirfd, const std::string& name) {
   XXH3_128bits_reset(state);
   char block[1 << 16];
   ssize_t n;
-  while ((n = read(fd, block, sizeof block)) > 0)
+  bool first = true;
+  while ((n = read(fd, block, sizeof block)) > 0) {
     XXH3_128bits_update(state, block, static_cast<size_t>(n));
+    if (convertible != nullptr && !*convertible)
+      *convertible = Convertible(block, static_cast<size_t>(n), first);
+    first = false;
+  }
   XXH128_hash_t hash = XXH3_128bits_digest(state);
   XXH3_freeState(state);
   close(fd);
@@ -37,29 +57,61 @@ std::string HashFile(int dirfd, const std::string& name) {
   return hex;
 }
 
-/// The first line of file `name` in `dirfd`, up to a line end or NUL.
-std::string FirstLine(int dirfd, const std::string& name) {
-  int fd = openat(dirfd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::string();
-  char block[4096];
-  ssize_t n = read(fd, block, sizeof block);
-  close(fd);
-  std::string line;
-  for (ssize_t i = 0; i < n && block[i] != '\n' && block[i] != '\r' && block[i] != '\0'; ++i)
-    line += block[i];
-  return line;
+/// The file a job's model is read from.
+std::string ModelFile(int dirfd, const Job& job, const std::string& model) {
+  return job.script ? model : ModelNamed(dirfd, CommandFile(dirfd, job));
 }
 
 }  // namespace
 
-Inputs HashInputs(int dirfd, const Job& job, const std::string& model) {
-  std::string file = job.file;
+std::string CommandFile(int dirfd, const Job& job) {
   struct stat info;
   if (!job.script && fstatat(dirfd, (job.base + ".kcf").c_str(), &info, 0) == 0 &&
       S_ISREG(info.st_mode))
-    file = job.base + ".kcf";
-  std::string model_file = job.script ? model : FirstLine(dirfd, file);
-  return {HashFile(dirfd, file), model_file.empty() ? "none" : HashFile(dirfd, model_file)};
+    return job.base + ".kcf";
+  return job.file;
+}
+
+std::string ModelNamed(int dirfd, const std::string& file) {
+  int fd = openat(dirfd, file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  if (fd < 0) return std::string();
+  FILE* stream = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (stream == nullptr) {
+    close(fd);
+    return std::string();
+  }
+  enFileCode code = FileCodePlain;
+  DetectMark(stream, &code);
+  std::rewind(stream);
+  auto source = std::make_unique<LineSource>();
+  InitLineSource(source.get(), stream, code);
+  SkipMark(source.get());
+  std::string name = ReadModelName(source.get());
+  std::fclose(stream);
+  // A CRLF line end is the converter's to take off before the launcher
+  // reads the file.
+  if (!name.empty() && name.back() == '\r') name.pop_back();
+  return name;
+}
+
+Inputs HashInputs(int dirfd, const Job& job, const std::string& model) {
+  Inputs inputs;
+  inputs.job_hash = HashFile(dirfd, CommandFile(dirfd, job), &inputs.convertible);
+  std::string model_file = ModelFile(dirfd, job, model);
+  inputs.model_hash = model_file.empty() ? "none" : HashFile(dirfd, model_file);
+  return inputs;
+}
+
+std::string ChangedFiles(int dirfd, const Job& job, const std::string& model,
+                         const Inputs& before, const Inputs& after) {
+  std::string changed;
+  if (before.job_hash != after.job_hash) changed = CommandFile(dirfd, job);
+  if (before.model_hash != after.model_hash) {
+    std::string model_file = ModelFile(dirfd, job, model);
+    changed += (changed.empty() ? "" : " and ") + (model_file.empty() ? "its model" : model_file);
+  }
+  return changed;
 }
 
 bool KeepsResult(const std::optional<Result>& earlier, const Inputs& now) {

@@ -13,12 +13,30 @@
 struct Inputs {
   std::string job_hash;
   std::string model_hash;
+  /// The command file holds what the line-end converter rewrites: a
+  /// carriage return or a byte-order mark.
+  bool convertible = false;
 };
 
-/// Hashes the files that a run of `job` in directory `dirfd` reads: the
-/// command file the launcher picks (NAME.kcf before NAME.acf), and the
-/// model named by its first line, or `model` for a solver script.
+/// The command file a run of `job` in directory `dirfd` reads: NAME.kcf
+/// before NAME.acf, or the solver script.
+std::string CommandFile(int dirfd, const Job& job);
+
+/// The model that command file `file` in `dirfd` names, read as the
+/// launcher reads it (its byte-order mark passed over, UTF-16LE decoded,
+/// a CRLF line end as the converter leaves it); empty when it names none or
+/// can't be read.
+std::string ModelNamed(int dirfd, const std::string& file);
+
+/// Hashes the files that a run of `job` in directory `dirfd` reads: its
+/// command file, and the model that file names, or `model` for a solver
+/// script.
 Inputs HashInputs(int dirfd, const Job& job, const std::string& model);
+
+/// The files of `after` that are not as they were in `before`, by name
+/// ("job.kcf", "beam.kmd"), joined with " and "; empty when none changed.
+std::string ChangedFiles(int dirfd, const Job& job, const std::string& model,
+                         const Inputs& before, const Inputs& after);
 
 /// Whether --resume keeps `earlier` for a job whose files are `now`: it
 /// finished, and neither file has changed since, by content.

@@ -69,4 +69,48 @@ TEST(InputsTest, WhatTheLauncherReads) {
   close(dirfd);
 }
 
+TEST(InputsTest, TheModelIsNamedAsTheLauncherReadsIt) {
+  struct {
+    const char* what;
+    std::string bytes;
+    std::string model;
+  } cases[] = {
+      {"plain", "beam.kmd\nstop\n", "beam.kmd"},
+      {"UTF-8 mark", "\xEF\xBB\xBF" "beam.kmd\nstop\n", "beam.kmd"},
+      {"UTF-16LE", std::string("\xFF\xFE" "b\0e\0a\0m\0.\0k\0m\0d\0\n\0", 20), "beam.kmd"},
+      {"UTF-16LE, no ASCII", std::string("\xFF\xFE\xE9\0.\0k\0\n\0", 10), "\xC3\xA9.k"},
+      {"CRLF", "beam.kmd\r\nstop\r\n", "beam.kmd"},
+      {"a NUL ends the name", std::string("beam.kmd\0x\nstop\n", 15), "beam.kmd"},
+      {"no line end", "beam.kmd", "beam.kmd"},
+      {"an empty first line", "\nbeam.kmd\n", ""},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    WriteFile("job.kcf", c.bytes);
+    int dirfd = open(".", O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(ModelNamed(dirfd, "job.kcf"), c.model) << c.what;
+    close(dirfd);
+  }
+}
+
+TEST(InputsTest, ConvertibleFiles) {
+  struct {
+    std::string bytes;
+    bool convertible;
+  } cases[] = {
+      {"beam.kmd\nstop\n", false},        {"beam.kmd\r\nstop\r\n", true},
+      {"\xEF\xBB\xBF" "beam.kmd\n", true}, {"\xFF\xFE" "b\0", true},
+      {"beam\xEF.kmd\n", false},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    WriteFile("job.kcf", c.bytes);
+    Job job;
+    ASSERT_EQ(ParseJob("job.kcf", &job), "");
+    int dirfd = open(".", O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(HashInputs(dirfd, job, "").convertible, c.convertible) << c.bytes;
+    close(dirfd);
+  }
+}
+
 }  // namespace

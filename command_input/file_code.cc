@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "command_input/converter.h"
+#include "command_input/line_reader.h"
 
 namespace {
 
@@ -22,16 +23,6 @@ FILE* OpenRegularFile(const char* path) {
   FILE* file = fdopen(fd, "rb");
   if (file == nullptr) close(fd);
   return file;
-}
-
-/// Reads the first bytes of `file` and sets `*code` when they are a mark.
-void DetectMark(FILE* file, enFileCode* code) {
-  unsigned char head[3] = {0, 0, 0};
-  size_t n = std::fread(head, 1, sizeof head, file);
-  if (n >= 2 && head[0] == 0xFF && head[1] == 0xFE)
-    *code = FileCodeUnicode;
-  else if (n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF)
-    *code = FileCodeUtf8;
 }
 
 }  // namespace

@@ -90,15 +90,6 @@ void CopyCommands(LineSource* source, FILE* stream) {
   }
 }
 
-/// Reads the first line whole and returns the model name it holds: its
-/// text before the line end, up to its first NUL.
-std::string ReadModelName(LineSource* source) {
-  std::string line;
-  ReadWholeLine(source, &line);
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  return line.substr(0, line.find('\0'));
-}
-
 /// Writes the stream's header: the model name and "1" for the command lines
 /// that follow.
 void WriteHeader(FILE* stream, const char* model) {

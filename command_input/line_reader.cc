@@ -134,6 +134,15 @@ void InitLineSource(LineSource* source, FILE* file, enFileCode code) {
   source->carry_length = 0;
 }
 
+void DetectMark(FILE* file, enFileCode* code) {
+  unsigned char head[3] = {0, 0, 0};
+  size_t n = std::fread(head, 1, sizeof head, file);
+  if (n >= 2 && head[0] == 0xFF && head[1] == 0xFE)
+    *code = FileCodeUnicode;
+  else if (n == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF)
+    *code = FileCodeUtf8;
+}
+
 void SkipMark(LineSource* source) {
   int mark_bytes = source->code == FileCodeUnicode ? 2
                    : source->code == FileCodeUtf8  ? 3
@@ -173,4 +182,11 @@ bool ReadWholeLine(LineSource* source, std::string* line) {
     if (chunk.last) return true;
   }
   return false;
+}
+
+std::string ReadModelName(LineSource* source) {
+  std::string line;
+  ReadWholeLine(source, &line);
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  return line.substr(0, line.find('\0'));
 }

@@ -63,6 +63,11 @@ struct LineSource {
 /// Prepares `source` to read `file` according to `code`.
 void InitLineSource(LineSource* source, FILE* file, enFileCode code);
 
+/// Reads the first bytes of `file` and sets `*code` when they are a
+/// byte-order mark; leaves it as it was otherwise. The file is then to be
+/// rewound.
+void DetectMark(FILE* file, enFileCode* code);
+
 /// Passes over the byte-order mark that `code` says the file starts with.
 void SkipMark(LineSource* source);
 
@@ -121,6 +126,11 @@ inline bool ReadChunk(LineSource* source, Chunk* chunk) {
 /// line that must be held at once (a model name). Returns false at end of
 /// input.
 bool ReadWholeLine(LineSource* source, std::string* line);
+
+/// Reads the first line whole and returns the model name it holds: its
+/// text before the line end, up to its first NUL. Whoever needs to know
+/// which model a command file names reads it with this.
+std::string ReadModelName(LineSource* source);
 
 /// Whether the line that `chunk` begins starts with the four bytes of
 /// `word`, which hold no NUL; inline, as it is asked of every line. A
