@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <utility>
 #include <nlohmann/json.hpp>
 
@@ -50,14 +52,27 @@ bool Take(const Json& object, const char* key, T* out) {
   return true;
 }
 
-/// The same for an integer or null.
+/// The same for an integer or null. An integer beyond 32 bits is no value
+/// of a run's: 2^32 must never read as 0.
 bool TakeOptional(const Json& object, const char* key, std::optional<int>* out) {
   auto at = object.find(key);
   if (at == object.end()) return false;
   if (at->is_null()) return true;
   if (!at->is_number_integer()) return false;
+  if (at->is_number_unsigned() ? at->get<uint64_t>() > INT32_MAX
+                               : at->get<int64_t>() < INT32_MIN || at->get<int64_t>() > INT32_MAX)
+    return false;
   *out = at->get<int>();
   return true;
+}
+
+/// Whether `text` is an instant as results write it, "2026-01-31T23:59:59Z",
+/// or empty (never run).
+bool IsInstant(const std::string& text) {
+  if (text.empty()) return true;
+  std::tm parts = {};
+  const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text.size() == 20 && end == text.c_str() + text.size();
 }
 
 /// Whether the record's parts agree with its state: a record that claims
@@ -67,8 +82,7 @@ bool Consistent(const Result& r) {
     case State::kFinished:
       return r.return_value == 0 && r.exit_status == 0 && !r.signal && r.attempts >= 1;
     case State::kFailed:
-      return !r.signal && r.exit_status && r.attempts >= 1 &&
-             !(r.return_value == 0 && r.exit_status == 0);
+      return !r.signal && r.exit_status && r.attempts >= 1;
     case State::kKilled:
       return r.signal && !r.return_value && r.attempts >= 1;
     case State::kTimedOut:
@@ -167,7 +181,7 @@ std::optional<Result> ResultFromJson(const std::string& text) {
   std::optional<State> known = StateNamed(state);
   if (!known) return std::nullopt;
   r.state = *known;
-  if (!Consistent(r)) return std::nullopt;
+  if (!Consistent(r) || !IsInstant(r.started) || r.attempts < 0) return std::nullopt;
   return r;
 }
 
@@ -176,10 +190,15 @@ std::string CommitResult(int dirfd, const std::string& name, const std::string& 
   return WriteThrough(dirfd, name + ".part", name, shown + ".part", shown, part, result);
 }
 
+int CreateFileAnew(int dirfd, const std::string& name, int flags) {
+  if (unlinkat(dirfd, name.c_str(), 0) != 0 && errno != ENOENT) return -1;
+  return openat(dirfd, name.c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                0666);
+}
+
 std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
                           const Result& result) {
-  int fd = openat(dirfd, (name + ".run").c_str(),
-                  O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  int fd = CreateFileAnew(dirfd, name + ".run", O_WRONLY);
   if (fd < 0) return "cannot write " + shown + ".run: " + std::strerror(errno);
   return WriteThrough(dirfd, name + ".run", name, shown + ".run", shown, fd, result);
 }
@@ -197,5 +216,7 @@ std::optional<Result> ReadResult(int dirfd, const std::string& name) {
   if (n < 0 || text.empty() || text.back() != '\n') return std::nullopt;
   text.pop_back();
   if (text.find('\n') != std::string::npos) return std::nullopt;
-  return ResultFromJson(text);
+  std::optional<Result> result = ResultFromJson(text);
+  if (result && result->state == State::kReused) return std::nullopt;
+  return result;
 }

@@ -37,8 +37,8 @@ struct Result {
   std::string log;                  ///< the log's path, as the jobs were given
   // Kept in the .result file only.
   std::string batch;       ///< the token of the batch whose task wrote it
-  std::string job_hash;    ///< the command file's content after the run
-  std::string model_hash;  ///< the model file's content after the run
+  std::string job_hash;    ///< the command file's content as the run read it
+  std::string model_hash;  ///< the model file's content as the run read it
   std::optional<int> signal;  ///< the signal that ended the launcher, if one did
   std::optional<int> exit_status;  ///< the launcher's exit status, if it exited
   std::string task;    ///< the cluster task that ran it ("JOBID_INDEX"), if one did
@@ -73,8 +73,16 @@ std::string CommitResult(int dirfd, const std::string& name, const std::string& 
 std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
                           const Result& result);
 
+/// Removes whatever is at `name` in `dirfd` and creates a file there anew,
+/// open with `flags` (O_WRONLY or O_RDWR): a file of the caller's own, never
+/// another directory's through a shared hard link, nor a link's target.
+/// Returns its descriptor, or -1 with errno set.
+int CreateFileAnew(int dirfd, const std::string& name, int flags);
+
 /// Reads the .result file `name` in directory `dirfd`; nothing when there
-/// is none or it does not parse.
+/// is none, it does not parse, or it can't be true of a job's file: a
+/// "reused" state (a row's, never a file's), a value beyond 32 bits, a
+/// start that is no instant.
 std::optional<Result> ReadResult(int dirfd, const std::string& name);
 
 #endif  // KVSOLVER_BATCH_RESULT_H_

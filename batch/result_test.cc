@@ -73,6 +73,10 @@ TEST(ResultTest, NoResult) {
       replaced("\"state\":\"finished\"", "\"state\":\"done\""),
       replaced("\"attempts\":1", "\"attempts\":\"1\""),            // wrong type
       replaced("\"batch\":\"token\",", ""),                       // missing key
+      replaced("\"return_value\":0", "\"return_value\":4294967296"),  // 2^32 is no 0
+      replaced("\"exit_status\":0", "\"exit_status\":-4294967296"),
+      replaced("\"started\":\"", "\"started\":\"yesterday"),      // no instant
+      replaced("\"started\":\"", "\"started\":\"x\\n"),
   };
   for (const std::string& text : cases) EXPECT_FALSE(ResultFromJson(text)) << text;
 }
@@ -102,6 +106,32 @@ TEST_F(ResultFileTest, UnreplaceableResultSaysWhyAndLeavesNoPart) {
   EXPECT_EQ(why.rfind("cannot replace d/job.result: ", 0), 0u) << why;
   EXPECT_NE(faccessat(dirfd_, "job.result.part", F_OK, 0), 0);
   EXPECT_FALSE(ReadResult(dirfd_, "job.result"));
+}
+
+TEST_F(ResultFileTest, AReusedStateIsNoFilesResult) {
+  Result reused = Finished();
+  reused.state = State::kReused;
+  ASSERT_TRUE(ResultFromJson(ResultToJson(reused))) << "a row may say reused";
+  ASSERT_EQ(ReplaceResult(dirfd_, "job.result", "job.result", reused), "");
+  EXPECT_FALSE(ReadResult(dirfd_, "job.result"));
+}
+
+TEST_F(ResultFileTest, NeverWrittenThroughAnotherLink) {
+  // A clone made with hard links shares the stale part file and the result.
+  ASSERT_EQ(mkdirat(dirfd_, "clone", 0777), 0);
+  int part = Part();
+  close(part);
+  ASSERT_EQ(linkat(dirfd_, "job.result.part", dirfd_, "clone/job.result.part", 0), 0);
+  ASSERT_EQ(symlinkat("elsewhere", dirfd_, "job.log"), 0);
+  for (const char* name : {"job.result.part", "job.log"}) {
+    int fd = CreateFileAnew(dirfd_, name, O_WRONLY);
+    ASSERT_GE(fd, 0) << name;
+    ASSERT_EQ(write(fd, "mine", 4), 4);
+    close(fd);
+  }
+  EXPECT_EQ(ReadFile(dir_.path() / "clone/job.result.part"), "");
+  EXPECT_EQ(ReadFile(dir_.path() / "job.log"), "mine");
+  EXPECT_NE(faccessat(dirfd_, "elsewhere", F_OK, 0), 0);
 }
 
 TEST_F(ResultFileTest, TwoLinesOrNoLineEndIsNoResult) {
