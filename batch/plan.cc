@@ -4,7 +4,11 @@
 #include <unistd.h>
 
 #include <map>
+#include <optional>
+#include <set>
+#include <utility>
 
+#include "batch/directory_lock.h"
 #include "batch/escape.h"
 #include "batch/inputs.h"
 #include "batch/slurm_commands.h"
@@ -27,13 +31,38 @@ bool PrintPlan(const Study& study, const std::vector<std::vector<size_t>>& group
   return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
+namespace {
+
+/// Settles a record that says a job runs here, on this machine: it runs
+/// while its task holds the directory's lock; without it, the task died
+/// before the job's result, and the record is lost.
+void SettleLocalRunning(int dirfd, const std::optional<std::set<std::pair<dev_t, ino_t>>>& held,
+                        Result* r) {
+  if (DirectoryLocked(dirfd, held)) {
+    r->meaning = "running since " + r->started + " on " + r->host;
+    return;
+  }
+  r->state = State::kLost;
+  r->meaning = "its task ended without the job's result (started " + r->started + " on " +
+               r->host + ")";
+}
+
+}  // namespace
+
 void ReadResults(Study* study) {
   std::vector<Result> results;
   std::vector<std::string> jobs_running;
+  std::optional<std::set<std::pair<dev_t, ino_t>>> held;
+  bool held_read = false;
   for (size_t i = 0; i < study->jobs.size(); ++i) {
     const Job& job = study->jobs[i];
     int dirfd = OpenDirectory(job);
     std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
+    if (result && result->state == State::kRunning && result->task.empty()) {
+      if (!held_read) held = HeldDirectoryLocks();
+      held_read = true;
+      SettleLocalRunning(dirfd, held, &*result);
+    }
     if (dirfd >= 0) close(dirfd);
     results.push_back(result ? *result : Unrun(State::kNotRun, "no result", ""));
     results.back().log = study->results[i].log;

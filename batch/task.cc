@@ -1,8 +1,8 @@
 #include "batch/task.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "batch/directory_lock.h"
 #include "batch/inputs.h"
 #include "batch/result.h"
 #include "batch/signals.h"
@@ -66,6 +67,50 @@ std::string Failure(const char* what, const Job& job, const std::string& name) {
   return std::string(what) + " " + PathInDirectory(job, name) + ": " + std::strerror(errno);
 }
 
+/// Has the line-end converter rewrite command file `file` now, as the
+/// launcher does before it reads it, so that what is hashed is what the run
+/// reads and the launcher's own rewrite then changes nothing. A missing
+/// converter leaves the file as it is, as it does for the launcher.
+void Convert(int dirfd, const std::string& file) {
+  Launch launch;
+  launch.argv = {"dos2unix", "-F", "--", file};
+  launch.directory = dirfd;
+  launch.output = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  std::string why;
+  pid_t pid = launch.output >= 0 ? Start(launch, &why) : -1;
+  if (launch.output >= 0) close(launch.output);
+  while (pid > 0 && waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+}
+
+/// The job's files as the run will read them.
+Inputs InputsAsRead(int dirfd, const Job& job, const std::string& model) {
+  Inputs inputs = HashInputs(dirfd, job, model);
+  if (!inputs.convertible) return inputs;
+  Convert(dirfd, CommandFile(dirfd, job));
+  return HashInputs(dirfd, job, model);
+}
+
+/// Puts `running` in place of the job's earlier result: once an attempt
+/// has begun, no earlier result outlives it, however the attempt ends.
+/// Returns an empty text, or why the earlier result is still there.
+std::string MarkRunning(int dirfd, const Job& job, const Result& running) {
+  std::string why = ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), running);
+  if (why.empty() || unlinkat(dirfd, job.result.c_str(), 0) == 0 || errno == ENOENT) return "";
+  return why;
+}
+
+/// Says in `*result` that `changed` were edited while the run read them: a
+/// run that finished did so on files that are no longer these.
+void NoteChanged(const std::string& changed, Result* result) {
+  if (result->state == State::kFinished) {
+    result->state = State::kFailed;
+    result->meaning = "finished, but " + changed + " changed while it ran";
+  } else {
+    result->meaning += "; " + changed + " changed while it ran";
+  }
+}
+
 /// One attempt at `job`: its files made ready, the launcher run and judged.
 /// Returns the result; `*sender` says who ended it, `*part` is the open
 /// NAME.result.part to commit it through, or -1 when the run left none.
@@ -88,27 +133,26 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
     return result;
   }
   std::string part_name = job.result + ".part";
-  *part = openat(dirfd, part_name.c_str(),
-                 O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  *part = CreateFileAnew(dirfd, part_name, O_WRONLY);
   if (*part < 0) {
     result.state = State::kLost;
     result.meaning = Failure("cannot write", job, part_name);
     return result;
   }
   KeepEarlierLogs(dirfd, job.log, attempt);
-  int log = openat(dirfd, job.log.c_str(),
-                   O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (log < 0) {
+  int log = CreateFileAnew(dirfd, job.log, O_RDWR);
+  std::string why = log < 0 ? Failure("cannot create", job, job.log) : "";
+  Inputs read = InputsAsRead(dirfd, job, settings.model);
+  result.state = State::kRunning;
+  if (why.empty()) why = MarkRunning(dirfd, job, result);
+  if (!why.empty()) {
     result.state = State::kLost;
-    result.meaning = Failure("cannot create", job, job.log);
+    result.meaning = why;
+    if (log >= 0) close(log);
     close(*part);
     *part = -1;
     unlinkat(dirfd, part_name.c_str(), 0);
     return result;
-  }
-  if (settings.mark_running) {
-    result.state = State::kRunning;
-    ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), result);
   }
   Launch launch;
   launch.argv = {settings.launcher};
@@ -116,7 +160,6 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
   launch.directory = dirfd;
   launch.output = log;
   auto start = std::chrono::steady_clock::now();
-  std::string why;
   pid_t pid = Start(launch, &why);
   if (pid < 0) {
     result.state = State::kLost;
@@ -127,9 +170,11 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
     JudgeRun(status, *sender, ReadLogEnding(ReadTail(log)), &result);
   }
   close(log);
-  Inputs inputs = HashInputs(dirfd, job, settings.model);
-  result.job_hash = inputs.job_hash;
-  result.model_hash = inputs.model_hash;
+  result.job_hash = read.job_hash;
+  result.model_hash = read.model_hash;
+  std::string changed =
+      ChangedFiles(dirfd, job, settings.model, read, HashInputs(dirfd, job, settings.model));
+  if (!changed.empty()) NoteChanged(changed, &result);
   return result;
 }
 
@@ -224,7 +269,7 @@ bool RunTask(const TaskSettings& settings, const std::vector<Job>& jobs,
     refused = Failure("cannot open", first, ".");
   } else if (first.inode != 0 && (info.st_dev != first.device || info.st_ino != first.inode)) {
     refused = "the directory " + first.directory + " was replaced";
-  } else if (flock(dirfd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  } else if (!LockDirectory(dirfd)) {
     refused = kDirectoryInUse;
   }
   for (size_t index : indexes) {

@@ -23,13 +23,17 @@ struct TaskSettings {
   // On a cluster's node only.
   std::string task;             ///< the cluster task ("JOBID_INDEX"), kept in results
   std::string output;           ///< that task's output file, kept in results
-  bool mark_running = false;    ///< a job's result says "running" while it runs
+  /// A job stopped by a signal leaves its result saying "running", for the
+  /// batch to ask Slurm what became of it.
+  bool mark_running = false;
 };
 
 /// Runs the jobs `indexes` of `jobs` (all of one directory) in order, each
 /// with its output in its .log and its Result in its .result, and reports
 /// to `report` (-1 for nowhere) as they go: "S INDEX\n" when an attempt
-/// starts, "R INDEX JSON\n" when a job has its result. After a stop signal
+/// starts, "R INDEX JSON\n" when a job has its result. While an attempt
+/// runs, the job's .result says "running" and its log is a file of its own,
+/// created anew; the hashes kept are those of its files as the run read them. After a stop signal
 /// the running job is stopped and no other starts; after SIGUSR1 the
 /// running job ends as it will and no other starts. A job that already has
 /// a result of this batch (its task was started again) is not run again.
