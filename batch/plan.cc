@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <ctime>
 #include <map>
 #include <optional>
 #include <set>
@@ -40,6 +42,9 @@ void SettleLocalRunning(int dirfd, const std::optional<std::set<std::pair<dev_t,
                         Result* r) {
   if (DirectoryLocked(dirfd, held)) {
     r->meaning = "running since " + r->started + " on " + r->host;
+    std::tm parts = {};
+    if (strptime(r->started.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts) != nullptr)
+      r->seconds = std::max(0.0, std::difftime(std::time(nullptr), timegm(&parts)));
     return;
   }
   r->state = State::kLost;

@@ -97,25 +97,6 @@ bool Consistent(const Result& r) {
   return false;
 }
 
-/// Writes `result` to `fd`, open on `temporary` in `dirfd`, and renames it
-/// to `name`; `*_shown` name both in messages. Removes `temporary` when
-/// that fails, and says why.
-std::string WriteThrough(int dirfd, const std::string& temporary, const std::string& name,
-                         const std::string& temporary_shown, const std::string& shown, int fd,
-                         const Result& result) {
-  std::string text = ResultToJson(result) + "\n";
-  std::string why;
-  errno = 0;
-  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-    why = "cannot write " + temporary_shown + ": " + std::strerror(errno ? errno : ENOSPC);
-  if (close(fd) != 0 && why.empty())
-    why = "cannot write " + temporary_shown + ": " + std::strerror(errno);
-  if (why.empty() && renameat(dirfd, temporary.c_str(), dirfd, name.c_str()) != 0)
-    why = "cannot replace " + shown + ": " + std::strerror(errno);
-  if (!why.empty()) unlinkat(dirfd, temporary.c_str(), 0);
-  return why;
-}
-
 }  // namespace
 
 const char* StateName(State state) {
@@ -185,11 +166,6 @@ std::optional<Result> ResultFromJson(const std::string& text) {
   return r;
 }
 
-std::string CommitResult(int dirfd, const std::string& name, const std::string& shown, int part,
-                         const Result& result) {
-  return WriteThrough(dirfd, name + ".part", name, shown + ".part", shown, part, result);
-}
-
 int CreateFileAnew(int dirfd, const std::string& name, int flags) {
   if (unlinkat(dirfd, name.c_str(), 0) != 0 && errno != ENOENT) return -1;
   return openat(dirfd, name.c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
@@ -198,9 +174,19 @@ int CreateFileAnew(int dirfd, const std::string& name, int flags) {
 
 std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
                           const Result& result) {
-  int fd = CreateFileAnew(dirfd, name + ".run", O_WRONLY);
-  if (fd < 0) return "cannot write " + shown + ".run: " + std::strerror(errno);
-  return WriteThrough(dirfd, name + ".run", name, shown + ".run", shown, fd, result);
+  std::string part = name + ".part";
+  int fd = CreateFileAnew(dirfd, part, O_WRONLY);
+  if (fd < 0) return "cannot write " + shown + ".part: " + std::strerror(errno);
+  std::string text = ResultToJson(result) + "\n";
+  std::string why;
+  errno = 0;
+  if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    why = "cannot write " + shown + ".part: " + std::strerror(errno ? errno : ENOSPC);
+  if (close(fd) != 0 && why.empty()) why = "cannot write " + shown + ".part: " + std::strerror(errno);
+  if (why.empty() && renameat(dirfd, part.c_str(), dirfd, name.c_str()) != 0)
+    why = "cannot replace " + shown + ": " + std::strerror(errno);
+  if (!why.empty()) unlinkat(dirfd, part.c_str(), 0);
+  return why;
 }
 
 std::optional<Result> ReadResult(int dirfd, const std::string& name) {

@@ -62,14 +62,8 @@ std::string ResultToJson(const Result& result);
 std::optional<Result> ResultFromJson(const std::string& text);
 
 /// Writes `result` to `name` in directory `dirfd`, whole or not at all,
-/// through `part`, a descriptor of NAME.part opened before the run.
-/// Returns an empty text, or why it failed, naming the file as `shown`; no
-/// .part file is left either way.
-std::string CommitResult(int dirfd, const std::string& name, const std::string& shown, int part,
-                         const Result& result);
-
-/// Writes `result` to `name` in directory `dirfd`, whole or not at all,
-/// through a file of its own. Returns an empty text, or why not.
+/// through NAME.part, a file of its own. Returns an empty text, or why it
+/// failed, naming the file as `shown`; no .part file is left either way.
 std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
                           const Result& result);
 

@@ -93,7 +93,8 @@ class ResultFileTest : public ::testing::Test {
 };
 
 TEST_F(ResultFileTest, CommittedWholeAndRead) {
-  EXPECT_EQ(CommitResult(dirfd_, "job.result", "d/job.result", Part(), Finished()), "");
+  close(Part());  // a stale one, as a killed task leaves
+  EXPECT_EQ(ReplaceResult(dirfd_, "job.result", "d/job.result", Finished()), "");
   std::optional<Result> back = ReadResult(dirfd_, "job.result");
   ASSERT_TRUE(back);
   EXPECT_EQ(back->state, State::kFinished);
@@ -102,7 +103,7 @@ TEST_F(ResultFileTest, CommittedWholeAndRead) {
 
 TEST_F(ResultFileTest, UnreplaceableResultSaysWhyAndLeavesNoPart) {
   ASSERT_EQ(mkdirat(dirfd_, "job.result", 0777), 0);
-  std::string why = CommitResult(dirfd_, "job.result", "d/job.result", Part(), Finished());
+  std::string why = ReplaceResult(dirfd_, "job.result", "d/job.result", Finished());
   EXPECT_EQ(why.rfind("cannot replace d/job.result: ", 0), 0u) << why;
   EXPECT_NE(faccessat(dirfd_, "job.result.part", F_OK, 0), 0);
   EXPECT_FALSE(ReadResult(dirfd_, "job.result"));

@@ -112,10 +112,10 @@ void NoteChanged(const std::string& changed, Result* result) {
 }
 
 /// One attempt at `job`: its files made ready, the launcher run and judged.
-/// Returns the result; `*sender` says who ended it, `*part` is the open
-/// NAME.result.part to commit it through, or -1 when the run left none.
+/// Returns the result, and whether it is to be written (`*ran`: the job's
+/// record says running); `*sender` says who ended it.
 Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int attempt,
-                  Sender* sender, int* part) {
+                  Sender* sender, bool* ran) {
   Result result;
   result.batch = settings.batch;
   result.host = settings.host;
@@ -125,18 +125,11 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
   result.task = settings.task;
   result.output = settings.output;
   *sender = Sender::kNobody;
-  *part = -1;
+  *ran = false;
   struct stat info;
   if (fstatat(dirfd, job.file.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) {
     result.state = State::kLost;
     result.meaning = Failure("vanished before its turn:", job, job.file);
-    return result;
-  }
-  std::string part_name = job.result + ".part";
-  *part = CreateFileAnew(dirfd, part_name, O_WRONLY);
-  if (*part < 0) {
-    result.state = State::kLost;
-    result.meaning = Failure("cannot write", job, part_name);
     return result;
   }
   KeepEarlierLogs(dirfd, job.log, attempt);
@@ -149,11 +142,9 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
     result.state = State::kLost;
     result.meaning = why;
     if (log >= 0) close(log);
-    close(*part);
-    *part = -1;
-    unlinkat(dirfd, part_name.c_str(), 0);
     return result;
   }
+  *ran = true;
   Launch launch;
   launch.argv = {settings.launcher};
   for (std::string& arg : LauncherArguments(job, settings.model)) launch.argv.push_back(arg);
@@ -178,12 +169,10 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
   return result;
 }
 
-/// Writes `*result` through `part` as the job's .result, or, when that
-/// fails, makes it lost and says why.
-void Commit(int dirfd, const Job& job, int part, Result* result) {
-  if (part < 0) return;
-  std::string why = CommitResult(dirfd, job.result, PathInDirectory(job, job.result), part,
-                                 *result);
+/// Writes `*result` as the job's .result, or, when that fails, makes it
+/// lost and says why.
+void Commit(int dirfd, const Job& job, Result* result) {
+  std::string why = ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), *result);
   if (why.empty()) return;
   result->meaning = why + " (the run: " +
                     StateName(result->state) + ", " + result->meaning + ")";
@@ -227,8 +216,8 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
     Result result;
     reporter->Say("S " + std::to_string(index) + "\n");
     Sender sender;
-    int part;
-    result = RunAttempt(settings, dirfd, job, attempt, &sender, &part);
+    bool ran;
+    result = RunAttempt(settings, dirfd, job, attempt, &sender, &ran);
     bool last = attempt > settings.retries || !WorthRetrying(settings, result, sender);
     // A cluster task stopped by a signal (Slurm cancelled it, its time ran
     // out, its node goes down) leaves the job marked running: the batch asks
@@ -236,15 +225,8 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
     bool stopped = sender == Sender::kBatch ||
                    (StopSignal() != 0 && (result.state == State::kKilled ||
                                           result.state == State::kTimedOut));
-    if (last && !(settings.mark_running && stopped)) {
-      Commit(dirfd, job, part, &result);
-      return result;
-    }
     // Only a job's last attempt leaves a result; the others keep their logs.
-    if (part >= 0) {
-      close(part);
-      unlinkat(dirfd, (job.result + ".part").c_str(), 0);
-    }
+    if (last && ran && !(settings.mark_running && stopped)) Commit(dirfd, job, &result);
     if (last) return result;
   }
 }
