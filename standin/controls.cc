@@ -1,5 +1,6 @@
 #include "standin/controls.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,13 @@ bool ParseInt(const std::string& text, int* value) {
   return true;
 }
 
+/// `text` as a number that is not negative, or 0.
+double ParseAmount(const std::string& text) {
+  char* end = nullptr;
+  double n = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && *end == '\0' && n > 0 ? n : 0;
+}
+
 /// One rule of KVS_STANDIN_THROW: call `nth` of `operation` (every call
 /// when 0) throws `value`.
 struct ThrowRule {
@@ -46,6 +54,8 @@ struct Controls {
   std::string stream_copy;
   bool quiet;
   std::string solve_wait;
+  double solve_memory_mib;
+  double solve_cpu_seconds;
 };
 
 std::vector<ThrowRule> ParseThrowRules(const std::string& rules) {
@@ -78,6 +88,8 @@ const Controls& GetControls() {
     c.stream_copy = Env("KVS_STANDIN_STREAM_COPY");
     c.quiet = !Env("KVS_STANDIN_QUIET").empty();
     c.solve_wait = Env("KVS_STANDIN_SOLVE_WAIT");
+    c.solve_memory_mib = ParseAmount(Env("KVS_STANDIN_SOLVE_MEMORY"));
+    c.solve_cpu_seconds = ParseAmount(Env("KVS_STANDIN_SOLVE_CPU"));
     return c;
   }();
   return controls;
@@ -142,4 +154,26 @@ void WaitForSolveRelease() {
   const std::string& release = GetControls().solve_wait;
   if (release.empty()) return;
   for (int i = 0; i < 12000 && access(release.c_str(), F_OK) != 0; ++i) usleep(10000);
+}
+
+void UseSolveResources() {
+  const Controls& controls = GetControls();
+  size_t bytes = static_cast<size_t>(controls.solve_memory_mib * 1024 * 1024);
+  std::vector<char> held;
+  if (bytes > 0) {
+    // Every page touched, so that it is resident, not only reserved.
+    held.resize(bytes);
+    long page = sysconf(_SC_PAGESIZE);
+    for (size_t at = 0; at < bytes; at += static_cast<size_t>(page)) held[at] = 1;
+  }
+  if (controls.solve_cpu_seconds <= 0) return;
+  timespec start, now;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
+  volatile unsigned long spin = 0;
+  do {
+    for (int i = 0; i < 100000; ++i) spin = spin + 1;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  } while (static_cast<double>(now.tv_sec - start.tv_sec) +
+               static_cast<double>(now.tv_nsec - start.tv_nsec) / 1e9 <
+           controls.solve_cpu_seconds);
 }

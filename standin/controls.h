@@ -11,6 +11,9 @@
 //   KVS_STANDIN_SOLVE_WAIT=FILE      k_solver waits until FILE exists (at
 //                                    most two minutes), so that a test can
 //                                    hold a run in its solve stage
+//   KVS_STANDIN_SOLVE_MEMORY=MIB     k_solver holds MIB MiB, every page
+//                                    touched, while it solves
+//   KVS_STANDIN_SOLVE_CPU=SECONDS    k_solver burns SECONDS of CPU time
 // The launcher reads none of these.
 #ifndef KVSOLVER_STANDIN_CONTROLS_H_
 #define KVSOLVER_STANDIN_CONTROLS_H_
@@ -47,5 +50,9 @@ bool Quiet();
 
 /// Waits until the file KVS_STANDIN_SOLVE_WAIT names exists, if it names one.
 void WaitForSolveRelease();
+
+/// Holds the memory and burns the CPU time that KVS_STANDIN_SOLVE_MEMORY
+/// and KVS_STANDIN_SOLVE_CPU ask for, so that a job's cost is known.
+void UseSolveResources();
 
 #endif  // KVSOLVER_STANDIN_CONTROLS_H_

@@ -161,6 +161,7 @@ void k_solver(int first, int* second) {
   EnterOperation(Operation::kSolver,
                  std::to_string(first) + " " + std::to_string(*second));
   WaitForSolveRelease();
+  UseSolveResources();
   Stream in;
   std::string model;
   if (!OpenStream(&in, &model) || Quiet()) return;
