@@ -31,7 +31,8 @@ std::optional<State> StateNamed(const std::string& name) {
   return std::nullopt;
 }
 
-Json Optional(const std::optional<int>& value) {
+template <typename T>
+Json Optional(const std::optional<T>& value) {
   return value ? Json(*value) : Json(nullptr);
 }
 
@@ -63,6 +64,19 @@ bool TakeOptional(const Json& object, const char* key, std::optional<int>* out) 
                                : at->get<int64_t>() < INT32_MIN || at->get<int64_t>() > INT32_MAX)
     return false;
   *out = at->get<int>();
+  return true;
+}
+
+/// The same for a figure of cost: a number that is not negative, or null.
+template <typename T>
+bool TakeFigure(const Json& object, const char* key, std::optional<T>* out) {
+  auto at = object.find(key);
+  if (at == object.end()) return false;
+  if (at->is_null()) return true;
+  if (!(std::is_integral_v<T> ? at->is_number_integer() : at->is_number()) ||
+      at->get<double>() < 0)
+    return false;
+  *out = at->get<T>();
   return true;
 }
 
@@ -136,6 +150,9 @@ std::string ResultToJson(const Result& r) {
       {"model_hash", r.model_hash},
       {"task", r.task},
       {"output", r.output},
+      {"max_rss_kib", Optional(r.max_rss_kib)},
+      {"user_seconds", Optional(r.user_seconds)},
+      {"system_seconds", Optional(r.system_seconds)},
   };
   // Names are bytes; a byte that is no UTF-8 shows as U+FFFD.
   return object.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -148,7 +165,7 @@ std::optional<Result> ResultFromJson(const std::string& text) {
   int version = 0;
   Result r;
   if (!Take(object, "format", &format) || format != kFormatName ||
-      !Take(object, "version", &version) || version != kResultVersion ||
+      !Take(object, "version", &version) || version < 1 || version > kResultVersion ||
       !Take(object, "state", &state) || !Take(object, "batch", &r.batch) ||
       !TakeOptional(object, "return_value", &r.return_value) ||
       !TakeOptional(object, "exit_status", &r.exit_status) ||
@@ -158,6 +175,10 @@ std::optional<Result> ResultFromJson(const std::string& text) {
       !Take(object, "log", &r.log) || !Take(object, "job_hash", &r.job_hash) ||
       !Take(object, "model_hash", &r.model_hash) || !Take(object, "task", &r.task) ||
       !Take(object, "output", &r.output))
+    return std::nullopt;
+  if (version >= 2 && (!TakeFigure(object, "max_rss_kib", &r.max_rss_kib) ||
+                       !TakeFigure(object, "user_seconds", &r.user_seconds) ||
+                       !TakeFigure(object, "system_seconds", &r.system_seconds)))
     return std::nullopt;
   std::optional<State> known = StateNamed(state);
   if (!known) return std::nullopt;

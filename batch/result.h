@@ -35,6 +35,12 @@ struct Result {
   std::string started;              ///< its start, UTC, ISO 8601; empty: not run
   std::string host;                 ///< the short host name that ran it
   std::string log;                  ///< the log's path, as the jobs were given
+  // What the last attempt's launcher cost, from the kernel's accounting of
+  // the ended process: empty for a run that never started, and in a record
+  // of the format's first version.
+  std::optional<long long> max_rss_kib;  ///< peak resident memory, KiB
+  std::optional<double> user_seconds;    ///< CPU time in user mode
+  std::optional<double> system_seconds;  ///< CPU time in the kernel
   // Kept in the .result file only.
   std::string batch;       ///< the token of the batch whose task wrote it
   std::string job_hash;    ///< the command file's content as the run read it
@@ -49,8 +55,9 @@ struct Result {
 /// or whose run left nothing to read.
 Result Unrun(State state, std::string meaning, std::string log);
 
-/// The version of the .result format that this program writes and reads.
-constexpr int kResultVersion = 1;
+/// The version of the .result format that this program writes; it reads
+/// the one before too, whose records have no figures of cost.
+constexpr int kResultVersion = 2;
 
 /// `result` as one line of JSON, without a line end: the .result file's
 /// text and what a task reports to its batch.

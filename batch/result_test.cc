@@ -25,6 +25,9 @@ Result Finished() {
   r.batch = "token";
   r.job_hash = "00ff";
   r.model_hash = "none";
+  r.max_rss_kib = 204800;
+  r.user_seconds = 1.25;
+  r.system_seconds = 0.5;
   return r;
 }
 
@@ -48,7 +51,32 @@ TEST(ResultTest, RoundTrip) {
     EXPECT_EQ(back->log, r.log);
     EXPECT_EQ(back->batch, r.batch);
     EXPECT_EQ(back->seconds, r.seconds);
+    EXPECT_EQ(back->max_rss_kib, r.max_rss_kib);
+    EXPECT_EQ(back->user_seconds, r.user_seconds);
+    EXPECT_EQ(back->system_seconds, r.system_seconds);
   }
+}
+
+/// A record of the format's first version still reads, without figures.
+TEST(ResultTest, TheFirstVersionReadsWithoutFigures) {
+  std::string v1 =
+      "{\"attempts\":1,\"batch\":\"t\",\"exit_status\":0,\"format\":\"kvsolver-batch-result\","
+      "\"host\":\"vm\",\"job_hash\":\"13\",\"log\":\"c/job.log\",\"meaning\":\"finished\","
+      "\"model_hash\":\"99\",\"output\":\"\",\"return_value\":0,\"seconds\":0.007,"
+      "\"signal\":null,\"started\":\"2026-12-09T20:36:54Z\",\"state\":\"finished\","
+      "\"task\":\"\",\"version\":1}";
+  std::optional<Result> back = ResultFromJson(v1);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->state, State::kFinished);
+  EXPECT_FALSE(back->max_rss_kib);
+  EXPECT_FALSE(back->user_seconds);
+  Result none = Finished();
+  none.max_rss_kib.reset();
+  none.user_seconds.reset();
+  none.system_seconds.reset();
+  back = ResultFromJson(ResultToJson(none));
+  ASSERT_TRUE(back) << "figures may be empty in this version too";
+  EXPECT_FALSE(back->system_seconds);
 }
 
 /// Text that is no result must never read as one, least of all as success.
@@ -64,7 +92,7 @@ TEST(ResultTest, NoResult) {
       good.substr(0, good.size() / 2),                            // truncated
       "finished 0",                                               // garbled
       "[1,2]",
-      replaced("\"version\":1", "\"version\":2"),                 // a future format
+      replaced("\"version\":2", "\"version\":3"),                 // a future format
       replaced("\"format\":\"kvsolver-batch-result\"", "\"format\":\"other\""),
       replaced("\"return_value\":0", "\"return_value\":-3"),      // forged: state and value
       replaced("\"exit_status\":0", "\"exit_status\":1"),
@@ -77,6 +105,9 @@ TEST(ResultTest, NoResult) {
       replaced("\"exit_status\":0", "\"exit_status\":-4294967296"),
       replaced("\"started\":\"", "\"started\":\"yesterday"),      // no instant
       replaced("\"started\":\"", "\"started\":\"x\\n"),
+      replaced("\"max_rss_kib\":204800", "\"max_rss_kib\":-1"),   // no figure of cost
+      replaced("\"user_seconds\":1.25", "\"user_seconds\":\"1\""),
+      replaced("\"system_seconds\":0.5,", ""),                   // missing in version 2
   };
   for (const std::string& text : cases) EXPECT_FALSE(ResultFromJson(text)) << text;
 }
