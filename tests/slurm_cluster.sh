@@ -1,36 +1,62 @@
-# A one-node Slurm cluster on this machine, for tests: sourced, it defines
-#   slurm_start DIR   starts munged, slurmctld and slurmd with state, spool,
-#                     pid and log files in DIR, and waits until the node is
-#                     idle; sets SLURM_CONF for the client commands
-#   slurm_stop        stops what slurm_start started, by its process ids
-# Needs root, and Debian's munge, slurmctld, slurmd and slurm-client.
+# A Slurm cluster on this machine, for tests: sourced, it defines
+#   slurm_start DIR [NODES]  starts munged, slurmctld and one slurmd for each
+#                            of NODES nodes (n1, n2, ...; one by default),
+#                            on ports it found free, with their files in DIR;
+#                            waits until every node is idle and checks that
+#                            the controller answering is its own; sets
+#                            SLURM_CONF for the client commands
+#   slurm_stop               ends the cluster, job steps and all
+# The daemons run in the foreground in a PID namespace of their own, whose
+# first process dies with the test however the test ends, SIGKILL and
+# ctest's timeout included; the kernel then ends everything in it. No trap
+# is needed for that, so none can be skipped.
+# Needs root, Debian's munge, slurmctld, slurmd and slurm-client, ss
+# (iproute2), setpriv and unshare (util-linux).
 
-slurm_pids=()
+slurm_supervisor=
+
+# N ports in a row that nothing listens on, from a random start.
+slurm_free_ports() {
+    local n=$1 tries base p busy
+    for tries in $(seq 50); do
+        base=$((20000 + RANDOM % 40000))
+        busy=
+        for p in $(seq "$base" $((base + n - 1))); do
+            [[ -n $(ss -Htlnu "sport = :$p") ]] && { busy=1; break; }
+        done
+        [[ -z $busy ]] && { seq "$base" $((base + n - 1)); return 0; }
+    done
+    return 1
+}
 
 slurm_start() {
-    local dir=$1 host cpus i
+    local dir=$1 nodes=${2:-1} host cpus ports name i
     host=$(hostname -s)
     # Eight CPUs whatever the machine has, so that a throttle of a few
     # tasks at once is Slurm's to keep, not the node's.
     cpus=8
+    mapfile -t ports < <(slurm_free_ports $((nodes + 1))) ||
+        { echo "slurm: no free ports for the cluster" >&2; return 1; }
+    [[ ${#ports[@]} -eq $((nodes + 1)) ]] || { echo "slurm: no free ports for the cluster" >&2; return 1; }
+    # A name of its own: the check below tells this cluster from any other.
+    name=kvtest$$x$RANDOM
     mkdir -p "$dir/state" "$dir/spool" "$dir/munge"
     # munged runs as user munge, who must reach its files.
     chmod a+x "$dir" "$(dirname "$dir")"
     cat >"$dir/slurm.conf" <<CONF
-ClusterName=kvsolvertest
-SlurmctldHost=$host
+ClusterName=$name
+SlurmctldHost=$host(127.0.0.1)
 SlurmUser=root
 SlurmdUser=root
-SlurmctldPort=16817
-SlurmdPort=16818
+SlurmctldPort=${ports[0]}
 AuthType=auth/munge
 AuthInfo=socket=$dir/munge/munge.socket.2
 StateSaveLocation=$dir/state
-SlurmdSpoolDir=$dir/spool
+SlurmdSpoolDir=$dir/spool/%n
 SlurmctldPidFile=$dir/slurmctld.pid
-SlurmdPidFile=$dir/slurmd.pid
+SlurmdPidFile=$dir/slurmd-%n.pid
 SlurmctldLogFile=$dir/slurmctld.log
-SlurmdLogFile=$dir/slurmd.log
+SlurmdLogFile=$dir/slurmd-%n.log
 ProctrackType=proctrack/linuxproc
 TaskPlugin=task/none
 JobAcctGatherType=jobacct_gather/none
@@ -45,36 +71,46 @@ MaxArraySize=100
 KillWait=5
 OverTimeLimit=0
 SlurmdParameters=config_overrides
-NodeName=$host CPUs=$cpus State=UNKNOWN
-PartitionName=batch Nodes=$host Default=YES MaxTime=INFINITE State=UP
+NodeName=n[1-$nodes] NodeHostName=$host NodeAddr=127.0.0.1 Port=[${ports[1]}-${ports[nodes]}] CPUs=$cpus State=UNKNOWN
+PartitionName=batch Nodes=n[1-$nodes] Default=YES MaxTime=INFINITE State=UP
 CONF
+    [[ $nodes -eq 1 ]] && sed -i "s/Port=\\[${ports[1]}-${ports[1]}\\]/Port=${ports[1]}/" "$dir/slurm.conf"
     export SLURM_CONF=$dir/slurm.conf
     chown munge:munge "$dir/munge"
     install -d -o munge -g munge /run/munge
-    runuser -u munge -- /usr/sbin/munged --socket="$dir/munge/munge.socket.2" \
-        --pid-file="$dir/munge/munged.pid" --log-file="$dir/munge/munged.log" \
-        --seed-file="$dir/munge/munged.seed" || return 1
-    slurm_pids+=("$(cat "$dir/munge/munged.pid")")
-    /usr/sbin/slurmctld -f "$SLURM_CONF" || return 1
-    for i in $(seq 50); do [[ -s $dir/slurmctld.pid ]] && break; sleep 0.1; done
-    slurm_pids+=("$(cat "$dir/slurmctld.pid")")
-    /usr/sbin/slurmd -f "$SLURM_CONF" || return 1
-    for i in $(seq 50); do [[ -s $dir/slurmd.pid ]] && break; sleep 0.1; done
-    slurm_pids+=("$(cat "$dir/slurmd.pid")")
+    cat >"$dir/daemons.sh" <<DAEMONS
+# The first process of the cluster's PID namespace: the daemons, each in
+# the foreground, die with it.
+runuser -u munge -- /usr/sbin/munged --foreground --socket="$dir/munge/munge.socket.2" \\
+    --pid-file="$dir/munge/munged.pid" --log-file="$dir/munge/munged.log" \\
+    --seed-file="$dir/munge/munged.seed" &
+for i in \$(seq 50); do [ -S "$dir/munge/munge.socket.2" ] && break; sleep 0.1; done
+/usr/sbin/slurmctld -D -f "$SLURM_CONF" &
+for n in \$(seq $nodes); do /usr/sbin/slurmd -D -N "n\$n" -f "$SLURM_CONF" & done
+wait
+DAEMONS
+    setpriv --pdeathsig KILL unshare --pid --fork --mount-proc --kill-child=SIGKILL \
+        bash "$dir/daemons.sh" >"$dir/daemons.log" 2>&1 &
+    slurm_supervisor=$!
     for i in $(seq 120); do
-        [[ $(sinfo -h -N -o '%t' 2>/dev/null) == idle ]] && return 0
+        [[ $(sinfo -h -N -o '%t' 2>/dev/null | grep -c '^idle$') -eq $nodes ]] && break
+        kill -0 "$slurm_supervisor" 2>/dev/null || break
         sleep 0.5
     done
-    echo "slurm: the node never became idle" >&2
+    if [[ $(scontrol show config 2>/dev/null | awk '$1 == "ClusterName" {print $3}') != "$name" ]]; then
+        echo "slurm: the controller on port ${ports[0]} is not this test's own cluster $name" >&2
+        slurm_stop
+        return 1
+    fi
+    [[ $(sinfo -h -N -o '%t' 2>/dev/null | grep -c '^idle$') -eq $nodes ]] && return 0
+    echo "slurm: the $nodes node(s) never became idle; see $dir" >&2
+    slurm_stop
     return 1
 }
 
 slurm_stop() {
-    local pid i
-    for pid in "${slurm_pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${slurm_pids[@]}"; do
-        for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$pid" 2>/dev/null
-    done
-    slurm_pids=()
+    [[ -n $slurm_supervisor ]] || return 0
+    kill -9 "$slurm_supervisor" 2>/dev/null
+    wait "$slurm_supervisor" 2>/dev/null
+    slurm_supervisor=
 }
