@@ -200,9 +200,13 @@ fi
 # Out of processes: the task can't start, its jobs are lost with the reason.
 fresh limited
 if [[ $(id -u) -eq 0 ]] && command -v setpriv >/dev/null && command -v prlimit >/dev/null; then
+    # nobody may not reach the build (a clone under /root): a copy it can.
+    mkdir -p "$scratch/nobody"
+    cp -r "$build/bin" "$build/lib" "$scratch/nobody/"
+    chmod -R a+rX "$scratch/nobody"
     chmod a+rx "$scratch" "$study"
     setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        prlimit --nproc=1 "$batch" limited/job.kcf >table 2>/dev/null
+        prlimit --nproc=1 "$scratch/nobody/bin/kvsolver-batch" limited/job.kcf >table 2>/dev/null
     check "out of processes: exit status 1" test $? -eq 1
     check "out of processes: lost, saying why" \
         grep -q '^limited  *job.kcf  *lost  .*cannot start its task: Resource temporarily unavailable' table
