@@ -134,14 +134,18 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
   }
   KeepEarlierLogs(dirfd, job.log, attempt);
   int log = CreateFileAnew(dirfd, job.log, O_RDWR);
-  std::string why = log < 0 ? Failure("cannot create", job, job.log) : "";
+  if (log < 0) {
+    result.state = State::kLost;
+    result.meaning = Failure("cannot create", job, job.log);
+    return result;
+  }
   Inputs read = InputsAsRead(dirfd, job, settings.model);
   result.state = State::kRunning;
-  if (why.empty()) why = MarkRunning(dirfd, job, result);
+  std::string why = MarkRunning(dirfd, job, result);
   if (!why.empty()) {
     result.state = State::kLost;
     result.meaning = why;
-    if (log >= 0) close(log);
+    close(log);
     return result;
   }
   *ran = true;
