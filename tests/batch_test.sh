@@ -141,8 +141,10 @@ check "usage errors ran nothing" test -z "$(ls case1/*.log 2>/dev/null)"
 # shows every job.
 interrupt() {  # signal exit-status
     rm -f case1/*.log case1/*.result case1/calls.log
-    KVS_STANDIN_LOG=calls.log KVS_STANDIN_SOLVE_WAIT=$scratch/never "${run[@]}" \
-        case1/job.kcf case1/second.kcf >table 2>/dev/null &
+    # A script starts its background commands with SIGINT ignored, which the
+    # batch would keep: start it with SIGINT at its default, as a terminal does.
+    KVS_STANDIN_LOG=calls.log KVS_STANDIN_SOLVE_WAIT=$scratch/never \
+        env --default-signal=INT "${run[@]}" case1/job.kcf case1/second.kcf >table 2>/dev/null &
     local pid=$! status
     for _ in $(seq 300); do grep -q k_solver case1/calls.log 2>/dev/null && break; sleep 0.1; done
     kill -s "$1" "$pid"
@@ -159,6 +161,7 @@ if [[ $mode == local ]]; then
     interrupt TERM 143
     interrupt HUP 129
     source "$here/batch_stories.sh"
+    source "$here/batch_process_stories.sh"
 else
     source "$here/batch_slurm_stories.sh"
 fi
