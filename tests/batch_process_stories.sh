@@ -104,3 +104,22 @@ prlimit --nofile=64 "$batch" -j 300 -a few.list >table 2>err
 check "300 tasks in 64 descriptors: exit status 0" test $? -eq 0
 check "300 tasks in 64 descriptors: all finished" test "$(grep -c '  finished  ' table)" -eq 300
 
+# Jobs whose names look like options run as the jobs they are.
+fresh dash --help
+cp dash/--help.kcf dash/--version.kcf
+"$batch" dash/--help.kcf dash/--version.kcf >table 2>/dev/null
+check "jobs named like options: exit status 0" test $? -eq 0
+same "jobs named like options: finished" "finished finished" \
+    "$(for job in '--help' '--version'; do state_of "dash  *$job.kcf" table; done | paste -sd ' ' -)"
+check "jobs named like options: each ran its own file" grep -q '^COMMAND : SOLVE dash' dash/--version.log
+
+# A NUL byte in a list is a usage error that names the line; nothing runs.
+fresh nul x
+printf 'nul/x.kcf\nnul/x.kcf\0y.kcf\n' >nul.list
+before=$(cat nul/x.kcf)
+"$batch" -a nul.list >/dev/null 2>err
+check "a NUL byte in a list: exit status 2" test $? -eq 2
+check "a NUL byte in a list: the message names the list and line" grep -q 'nul.list: line 2' err
+same "a NUL byte in a list: the job file is untouched" "$before" "$(cat nul/x.kcf)"
+check "a NUL byte in a list: nothing ran" test ! -e nul/x.log
+
