@@ -27,6 +27,7 @@
 #include "batch/signals.h"
 #include "batch/slurm.h"
 #include "batch/study.h"
+#include "batch/summary_target.h"
 #include "batch/task.h"
 
 namespace {
@@ -59,6 +60,12 @@ std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
     jobs->push_back(job);
   }
   return "";
+}
+
+/// Why the --summary of `request` can't go where it says, or empty.
+std::string SummaryProblem(const Request& request, const std::vector<Job>& jobs) {
+  if (request.summary.empty()) return "";
+  return SummaryTargetProblem(request.summary, StudyInputs(jobs, request.model, request.lists));
 }
 
 /// The launcher every task runs: what KVSOLVER names, else the kvsolver
@@ -134,6 +141,7 @@ int main(int argc, char** argv) {
     return RunClusterTask(request.task_file, request.task_offset, request.prologue_failed);
   std::vector<Job> jobs;
   why = ParseJobs(request, &jobs);
+  if (why.empty()) why = SummaryProblem(request, jobs);
   if (!why.empty()) return UsageError(why);
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
   Study study(std::move(jobs));
