@@ -62,6 +62,20 @@ std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
   return "";
 }
 
+/// Opens /dev/null read-only on whichever of descriptors 0, 1 and 2 is
+/// closed, so that no pipe or file of the batch takes its place: the table
+/// written to a closed standard output fails, as it should.
+void HoldStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0) continue;
+    int opened = open("/dev/null", O_RDONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
 /// Why the --summary of `request` can't go where it says, or empty.
 std::string SummaryProblem(const Request& request, const std::vector<Job>& jobs) {
   if (request.summary.empty()) return "";
@@ -128,6 +142,7 @@ int Report(const Study& study, const Monitor* monitor) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  HoldStandardDescriptors();
   CatchSignals();
   Request request;
   std::string why = ParseOptions(argc, argv, &request);

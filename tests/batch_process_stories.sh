@@ -104,6 +104,13 @@ prlimit --nofile=64 "$batch" -j 300 -a few.list >table 2>err
 check "300 tasks in 64 descriptors: exit status 0" test $? -eq 0
 check "300 tasks in 64 descriptors: all finished" test "$(grep -c '  finished  ' table)" -eq 300
 
+# Standard input and output closed: the table can't be written, and says so.
+fresh closed
+"$batch" --summary closed.tsv closed/job.kcf <&- >&- 2>err
+check "standard output closed: exit status 2" test $? -eq 2
+check "standard output closed: a message" grep -q 'cannot write the table' err
+check "standard output closed: the job ran" test "$(cut -f3 closed.tsv | tail -1)" = finished
+
 # Jobs whose names look like options run as the jobs they are.
 fresh dash --help
 cp dash/--help.kcf dash/--version.kcf
