@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -62,25 +63,39 @@ std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs) 
   return groups;
 }
 
+namespace {
+
+/// `name` as the launcher takes it for a file, never for an option: with
+/// "./" before it when it begins with '-'.
+std::string AsOperand(const std::string& name) {
+  return !name.empty() && name[0] == '-' ? "./" + name : name;
+}
+
+}  // namespace
+
 std::vector<std::string> LauncherArguments(const Job& job, const std::string& model) {
-  if (job.script) return {model, job.base};
-  return {job.base};
+  if (job.script) return {AsOperand(model), AsOperand(job.base)};
+  return {AsOperand(job.base)};
 }
 
 std::string ReadJobList(const std::string& path, std::vector<std::string>* paths) {
+  std::string name = path == "-" ? "standard input" : path;
   FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "r");
-  if (in == nullptr) return "cannot read " + path + ": " + std::strerror(errno);
+  if (in == nullptr) return "cannot read " + name + ": " + std::strerror(errno);
   char* line = nullptr;
   size_t room = 0;
   ssize_t n;
-  while ((n = getline(&line, &room, in)) > 0) {
+  std::string why;
+  for (size_t number = 1; why.empty() && (n = getline(&line, &room, in)) > 0; ++number) {
     std::string entry(line, static_cast<size_t>(n));
     if (entry.back() == '\n') entry.pop_back();
-    if (!entry.empty()) paths->push_back(entry);
+    if (entry.find('\0') != std::string::npos)
+      why = name + ": line " + std::to_string(number) + " holds a NUL byte";
+    else if (!entry.empty())
+      paths->push_back(entry);
   }
-  bool failed = std::ferror(in) != 0;
+  if (why.empty() && std::ferror(in) != 0) why = "cannot read " + name + ": " + std::strerror(errno);
   std::free(line);
   if (in != stdin) std::fclose(in);
-  if (failed) return "cannot read " + path + ": " + std::strerror(errno);
-  return "";
+  return why;
 }

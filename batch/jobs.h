@@ -41,11 +41,13 @@ int OpenDirectory(const Job& job);
 std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs);
 
 /// The launcher's arguments for `job`: the base name, or the model and
-/// the base name of a solver script.
+/// the base name of a solver script; one that begins with '-' is given as
+/// "./NAME", so that the launcher takes no name for an option.
 std::vector<std::string> LauncherArguments(const Job& job, const std::string& model);
 
 /// Reads JOB paths from `path` ("-" for standard input), one a line, into
-/// `*paths`; empty lines are skipped. Returns an empty text, or why not.
+/// `*paths`; empty lines are skipped. Returns an empty text, or why not:
+/// it can't be read, or a line holds a NUL byte (naming the line).
 std::string ReadJobList(const std::string& path, std::vector<std::string>* paths);
 
 #endif  // KVSOLVER_BATCH_JOBS_H_

@@ -3,14 +3,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "batch/signals.h"
+#include "batch/spawn.h"
 
 namespace {
 
@@ -22,31 +25,57 @@ struct Running {
   std::string buffer;  ///< the part of a report line read so far
 };
 
-/// Starts the task of `group` as a child of this process. Returns it, or
-/// a pid of -1 with `*why` set.
+/// Descriptors the batch keeps free for its own files (the summary) while
+/// tasks run.
+constexpr int kSpareDescriptors = 8;
+
+/// Whether `error` says the system is short of descriptors or processes,
+/// which the end of a running task may give back.
+bool ShortOfResources(int error) {
+  return error == EMFILE || error == ENFILE || error == EAGAIN;
+}
+
+/// Whether descriptor `fd` leaves fewer than kSpareDescriptors free.
+bool TooFewLeft(int fd) {
+  struct rlimit limit;
+  return getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+         static_cast<rlim_t>(fd) + kSpareDescriptors >= limit.rlim_cur;
+}
+
+/// In the forked task: out of the terminal's reach (a Ctrl-C reaches the
+/// batch alone, which then stops each task in order), gone with the batch,
+/// holding no descriptor of the batch's but its report pipe.
+[[noreturn]] void RunTaskChild(const TaskSettings& settings, const Study& study,
+                               const std::vector<size_t>& group, pid_t parent, int report) {
+  setpgid(0, 0);
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (getppid() != parent) _exit(1);
+  CloseDescriptorsBut(report);
+  CatchSignalsInTask();
+  _exit(RunTask(settings, study.jobs, group, report) ? 0 : 1);
+}
+
+/// Starts the task of `group` as a child of this process; `alone`: no
+/// other task runs, so a fork short of processes is tried again a while.
+/// Returns it, or a pid of -1 with the cause in `*error`.
 Running StartTask(const TaskSettings& settings, const Study& study,
-                  const std::vector<size_t>& group, size_t index, std::string* why) {
+                  const std::vector<size_t>& group, size_t index, bool alone, int* error) {
   int reports[2];
   if (pipe2(reports, O_CLOEXEC) != 0) {
-    *why = std::string("cannot start its task: ") + std::strerror(errno);
+    *error = errno;
     return {-1, -1, index, {}};
   }
-  pid_t parent = getpid(), pid = ForkRetrying();
-  if (pid == 0) {
-    // Out of the terminal's reach: a Ctrl-C reaches the batch alone, which
-    // then stops each task in order; and gone with the batch.
-    setpgid(0, 0);
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(1);
+  if (!alone && TooFewLeft(reports[1])) {
     close(reports[0]);
-    CatchSignals();
-    _exit(RunTask(settings, study.jobs, group, reports[1]) ? 0 : 1);
+    close(reports[1]);
+    *error = EMFILE;
+    return {-1, -1, index, {}};
   }
+  pid_t parent = getpid(), pid = ForkRetrying(alone ? 5 : 1);
+  if (pid == 0) RunTaskChild(settings, study, group, parent, reports[1]);
+  *error = errno;
   close(reports[1]);
-  if (pid < 0) {
-    *why = std::string("cannot start its task: ") + std::strerror(errno);
-    close(reports[0]);
-  }
+  if (pid < 0) close(reports[0]);
   return {pid, reports[0], index, {}};
 }
 
@@ -102,59 +131,86 @@ std::string NotRunReason(bool halted) {
   return halted ? "--max-fails was reached" : "";
 }
 
+/// The tasks of a batch: those running, and where the rest begin.
+struct Tasks {
+  std::vector<Running> running;
+  size_t next = 0;    ///< the first group not started
+  bool held = false;  ///< one could not start for want of resources: wait for one to end
+};
+
+/// Starts tasks while there is room, and no stop or halt. A task short of
+/// descriptors or processes waits for a running one to end; one that can't
+/// start with none running loses its jobs.
+void StartTasks(const TaskSettings& settings, const std::vector<std::vector<size_t>>& groups,
+                size_t parallel, Tasks* tasks, Monitor* monitor) {
+  while (StopSignal() == 0 && !tasks->held && tasks->running.size() < parallel &&
+         tasks->next < groups.size()) {
+    int error = 0;
+    Running task = StartTask(settings, monitor->study(), groups[tasks->next], tasks->next,
+                             tasks->running.empty(), &error);
+    if (task.pid > 0) {
+      tasks->running.push_back(task);
+    } else if (ShortOfResources(error) && !tasks->running.empty()) {
+      tasks->held = true;
+      return;
+    } else {
+      std::string why = std::string("cannot start its task: ") + std::strerror(error);
+      for (size_t i : groups[tasks->next])
+        monitor->Ended(i, Unrun(State::kLost, why, monitor->study().results[i].log));
+    }
+    ++tasks->next;
+  }
+}
+
+/// Takes in what the running tasks reported, as `fds` (theirs, in order)
+/// say; settles those that ended.
+void ReadTasks(const std::vector<pollfd>& fds, const std::vector<std::vector<size_t>>& groups,
+               bool halted, Tasks* tasks, Monitor* monitor) {
+  std::vector<Running> still;
+  for (size_t t = 0; t < tasks->running.size(); ++t) {
+    Running& task = tasks->running[t];
+    char block[1 << 14];
+    ssize_t n = fds[t].revents != 0 ? read(task.reports, block, sizeof block) : -1;
+    if (n > 0) task.buffer.append(block, static_cast<size_t>(n));
+    TakeReports(&task, monitor);
+    if (n != 0) {
+      still.push_back(std::move(task));
+      continue;
+    }
+    int status = 0;
+    while (waitpid(task.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    close(task.reports);
+    SettleTask(status, groups[task.group], NotRunReason(halted), monitor);
+    tasks->held = false;
+  }
+  tasks->running = std::move(still);
+}
+
 }  // namespace
 
 void RunLocally(const TaskSettings& settings, const std::vector<std::vector<size_t>>& groups,
                 const Pace& pace, Monitor* monitor) {
-  std::vector<Running> running;
-  size_t next = 0;
+  Tasks tasks;
   bool stop_sent = false, halt_sent = false;
   for (;;) {
     bool halted = pace.max_fails > 0 && monitor->study().unsuccessful >= pace.max_fails;
     if (halted && !halt_sent) {
-      for (const Running& task : running) kill(task.pid, SIGUSR1);
+      for (const Running& task : tasks.running) kill(task.pid, SIGUSR1);
       halt_sent = true;
     }
     if (StopSignal() != 0 && !stop_sent) {
-      for (const Running& task : running) kill(task.pid, SIGTERM);
+      for (const Running& task : tasks.running) kill(task.pid, SIGTERM);
       stop_sent = true;
     }
-    while (StopSignal() == 0 && !halted && running.size() < pace.parallel &&
-           next < groups.size()) {
-      std::string why;
-      Running task = StartTask(settings, monitor->study(), groups[next], next, &why);
-      ++next;
-      if (task.pid > 0) {
-        running.push_back(task);
-        continue;
-      }
-      for (size_t i : groups[task.group])
-        monitor->Ended(i, Unrun(State::kLost, why, monitor->study().results[i].log));
-    }
-    if (running.empty()) break;
+    if (!halted) StartTasks(settings, groups, pace.parallel, &tasks, monitor);
+    if (tasks.running.empty()) break;
     std::vector<pollfd> fds;
-    for (const Running& task : running) fds.push_back({task.reports, POLLIN, 0});
+    for (const Running& task : tasks.running) fds.push_back({task.reports, POLLIN, 0});
     fds.push_back({WakeDescriptor(), POLLIN, 0});
     if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
     DrainWake();
-    for (size_t t = 0; t < running.size();) {
-      Running& task = running[t];
-      char block[1 << 14];
-      ssize_t n = fds[t].revents != 0 ? read(task.reports, block, sizeof block) : -1;
-      if (n > 0) task.buffer.append(block, static_cast<size_t>(n));
-      TakeReports(&task, monitor);
-      if (n != 0) {
-        ++t;
-        continue;
-      }
-      int status = 0;
-      while (waitpid(task.pid, &status, 0) < 0 && errno == EINTR) {
-      }
-      close(task.reports);
-      SettleTask(status, groups[task.group], NotRunReason(halted), monitor);
-      running.erase(running.begin() + static_cast<long>(t));
-      fds.erase(fds.begin() + static_cast<long>(t));
-    }
+    ReadTasks(fds, groups, halted, &tasks, monitor);
     monitor->Tick();
   }
   std::string reason = NotRunReason(pace.max_fails > 0 &&

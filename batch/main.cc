@@ -27,6 +27,7 @@
 #include "batch/signals.h"
 #include "batch/slurm.h"
 #include "batch/study.h"
+#include "batch/summary_target.h"
 #include "batch/task.h"
 
 namespace {
@@ -59,6 +60,26 @@ std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
     jobs->push_back(job);
   }
   return "";
+}
+
+/// Opens /dev/null read-only on whichever of descriptors 0, 1 and 2 is
+/// closed, so that no pipe or file of the batch takes its place: the table
+/// written to a closed standard output fails, as it should.
+void HoldStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) >= 0) continue;
+    int opened = open("/dev/null", O_RDONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
+/// Why the --summary of `request` can't go where it says, or empty.
+std::string SummaryProblem(const Request& request, const std::vector<Job>& jobs) {
+  if (request.summary.empty()) return "";
+  return SummaryTargetProblem(request.summary, StudyInputs(jobs, request.model, request.lists));
 }
 
 /// The launcher every task runs: what KVSOLVER names, else the kvsolver
@@ -121,6 +142,7 @@ int Report(const Study& study, const Monitor* monitor) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  HoldStandardDescriptors();
   CatchSignals();
   Request request;
   std::string why = ParseOptions(argc, argv, &request);
@@ -134,6 +156,7 @@ int main(int argc, char** argv) {
     return RunClusterTask(request.task_file, request.task_offset, request.prologue_failed);
   std::vector<Job> jobs;
   why = ParseJobs(request, &jobs);
+  if (why.empty()) why = SummaryProblem(request, jobs);
   if (!why.empty()) return UsageError(why);
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
   Study study(std::move(jobs));

@@ -130,10 +130,9 @@ std::string ReadWhole(const std::string& path, std::string* text) {
 std::string TakeOption(int option, const char* arg, Request* r) {
   long n = 0;
   switch (option) {
-    case 'a': {
-      std::string why = ReadJobList(arg, &r->paths);
-      return why;
-    }
+    case 'a':
+      r->lists.push_back(arg);
+      return ReadJobList(arg, &r->paths);
     case 'j':
       if (!ReadInteger(arg, 1, 100000, &n)) return "-j needs a number from 1 to 100000";
       r->parallel = static_cast<size_t>(n);

@@ -31,6 +31,7 @@ struct Request {
   bool help = false;                   ///< -h, --help
   bool version = false;                ///< --version
   std::vector<std::string> paths;      ///< the JOBs, from the arguments and -a
+  std::vector<std::string> lists;      ///< the -a files, as given
 };
 
 /// Reads the command line into `*request`. Returns an empty text, or why

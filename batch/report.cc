@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/escape.h"
+#include "batch/summary_target.h"
 
 namespace {
 
@@ -108,6 +109,8 @@ bool PrintTable(const Study& study, FILE* out) {
 }
 
 std::string WriteSummary(const std::string& path, const Study& study) {
+  std::string refused = SummaryTargetProblem(path, {});
+  if (!refused.empty()) return refused;
   std::string text = SummaryText(path, study);
   size_t slash = path.rfind('/');
   std::string temporary = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) +

@@ -16,8 +16,9 @@ bool PrintTable(const Study& study, FILE* out);
 
 /// Replaces the summary `path` as a whole: a row for each job that has
 /// ended, as JSON Lines when the name ends in ".jsonl", else as
-/// tab-separated values under a header line. Returns an empty text, or
-/// why it could not be written.
+/// tab-separated values under a header line; anything there but a
+/// regular file is left as it is. Returns an empty text, or why it could
+/// not be written.
 std::string WriteSummary(const std::string& path, const Study& study);
 
 #endif  // KVSOLVER_BATCH_REPORT_H_

@@ -14,6 +14,9 @@ volatile std::sig_atomic_t stop = 0;
 volatile std::sig_atomic_t halt = 0;
 int wake[2] = {-1, -1};
 
+/// The signals this process was started with ignored.
+sigset_t ignored_at_start;
+
 void Catch(int signal) {
   int saved = errno;
   if (signal == SIGUSR1) {
@@ -26,28 +29,76 @@ void Catch(int signal) {
   errno = saved;
 }
 
-}  // namespace
+/// Sets `signal`'s handling to `handler`.
+void Handle(int signal, void (*handler)(int)) {
+  struct sigaction action = {};
+  sigemptyset(&action.sa_mask);
+  for (int masked : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&action.sa_mask, masked);
+  action.sa_handler = handler;
+  sigaction(signal, &action, nullptr);
+}
 
-void CatchSignals() {
-  stop = 0;
-  halt = 0;
-  if (wake[0] >= 0) {
-    close(wake[0]);
-    close(wake[1]);
+/// Notes which signals this process was started with ignored.
+void NoteIgnored() {
+  sigemptyset(&ignored_at_start);
+  for (int signal = 1; signal < NSIG; ++signal) {
+    struct sigaction action;
+    if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
+      sigaddset(&ignored_at_start, signal);
   }
+}
+
+/// Opens the wake pipe.
+void OpenWake() {
   if (pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) wake[0] = wake[1] = -1;
+}
+
+/// Lets every signal in.
+void UnblockAll() {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  struct sigaction action = {};
-  sigemptyset(&action.sa_mask);
-  action.sa_handler = SIG_DFL;
-  sigaction(SIGCHLD, &action, nullptr);
-  action.sa_handler = SIG_IGN;
-  sigaction(SIGPIPE, &action, nullptr);
-  action.sa_handler = Catch;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&action.sa_mask, signal);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+void CatchSignals() {
+  NoteIgnored();
+  stop = 0;
+  halt = 0;
+  OpenWake();
+  Handle(SIGCHLD, SIG_DFL);
+  Handle(SIGPIPE, SIG_IGN);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGUSR1})
+    if (!sigismember(&ignored_at_start, signal)) Handle(signal, Catch);
+  UnblockAll();
+}
+
+void CatchSignalsInTask() {
+  halt = 0;
+  OpenWake();
+  Handle(SIGTERM, Catch);
+  Handle(SIGUSR1, Catch);
+  UnblockAll();
+}
+
+void DefaultSignals() {
+  for (int signal = 1; signal < NSIG; ++signal)
+    if (signal != SIGKILL && signal != SIGSTOP)
+      Handle(signal, signal != SIGCHLD && sigismember(&ignored_at_start, signal) ? SIG_IGN
+                                                                                 : SIG_DFL);
+  UnblockAll();
+}
+
+sigset_t HoldSignals() {
+  sigset_t all, before;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &before);
+  return before;
+}
+
+void ReleaseSignals(const sigset_t& mask) {
+  sigprocmask(SIG_SETMASK, &mask, nullptr);
 }
 
 int StopSignal() {

@@ -7,10 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <set>
 #include <thread>
 
 #include "batch/signals.h"
@@ -19,18 +22,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+/// The time `seconds` from now.
+Clock::time_point After(double seconds) {
+  return Clock::now() +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+double SecondsUntil(Clock::time_point when) {
+  return std::chrono::duration<double>(when - Clock::now()).count();
+}
+
 /// In the child: everything Start promises, then the program. Reports a
 /// failure to exec as its errno on `report`.
 [[noreturn]] void RunChild(const Launch& launch, pid_t parent, int report) {
   setpgid(0, 0);
   prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (getppid() != parent) _exit(127);
-  struct sigaction action = {};
-  action.sa_handler = SIG_DFL;
-  for (int signal = 1; signal < NSIG; ++signal) sigaction(signal, &action, nullptr);
-  sigset_t none;
-  sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
+  DefaultSignals();
   int error = 0;
   int input = open("/dev/null", O_RDONLY);
   if (input < 0 || dup2(input, STDIN_FILENO) < 0) error = errno;
@@ -50,29 +58,14 @@ using Clock = std::chrono::steady_clock;
   _exit(127);
 }
 
-double SecondsUntil(Clock::time_point when) {
-  return std::chrono::duration<double>(when - Clock::now()).count();
-}
-
-}  // namespace
-
-pid_t ForkRetrying() {
-  pid_t pid = -1;
-  for (int tries = 0; tries < 5; ++tries) {
-    pid = fork();
-    if (pid >= 0 || errno != EAGAIN) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100 << tries));
-  }
-  return pid;
-}
-
-pid_t Start(const Launch& launch, std::string* why) {
+/// Start without the adopting: for the programs whose children are theirs.
+pid_t StartProcess(const Launch& launch, std::string* why) {
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
     *why = std::string("cannot start ") + launch.argv[0] + ": " + std::strerror(errno);
     return -1;
   }
-  pid_t parent = getpid(), pid = ForkRetrying();
+  pid_t parent = getpid(), pid = ForkRetrying(5);
   if (pid == 0) RunChild(launch, parent, report[1]);
   int error = pid < 0 ? errno : 0;
   close(report[1]);
@@ -89,39 +82,141 @@ pid_t Start(const Launch& launch, std::string* why) {
   return -1;
 }
 
+/// This process's children, started or adopted, as /proc lists them.
+std::vector<pid_t> Children() {
+  std::ifstream in("/proc/self/task/" + std::to_string(getpid()) + "/children");
+  std::vector<pid_t> children;
+  pid_t child;
+  while (in >> child) children.push_back(child);
+  return children;
+}
+
+/// Reaps what has ended of the run led by `leader`: its group, and the
+/// children outside it; the leader's wait status goes to `*status`.
+/// Returns the children that remain.
+std::vector<pid_t> Reap(pid_t leader, int* status) {
+  int ended;
+  pid_t done;
+  while ((done = waitpid(-leader, &ended, WNOHANG)) > 0)
+    if (done == leader) *status = ended;
+  std::vector<pid_t> remaining;
+  for (pid_t child : Children()) {
+    if (waitpid(child, &ended, WNOHANG) != child) {
+      remaining.push_back(child);
+    } else if (child == leader) {
+      *status = ended;
+    }
+  }
+  return remaining;
+}
+
+/// Whether any process is left in the group of `leader`.
+bool GroupAlive(pid_t leader) {
+  return kill(-leader, 0) == 0 || errno == EPERM;
+}
+
+/// Sends `signal` to each of `children` and to the group each leads; with
+/// SIGTERM, once a child, and not to those of `leader`'s group, which had
+/// theirs.
+void SignalChildren(pid_t leader, const std::vector<pid_t>& children, int signal,
+                    std::set<pid_t>* warned) {
+  for (pid_t child : children) {
+    pid_t group = getpgid(child);
+    if (signal == SIGTERM && (group == leader || !warned->insert(child).second)) continue;
+    kill(child, signal);
+    if (group == child) kill(-child, signal);
+  }
+}
+
+/// Ends what is left of the run led by `leader`: SIGTERM to its group and
+/// to the children this process adopted, SIGKILL `kill_after` seconds
+/// later; gives up on what is still there as long again after that.
+void EndRun(pid_t leader, double kill_after, int* status) {
+  kill(-leader, SIGTERM);
+  std::set<pid_t> warned;
+  Clock::time_point kill_at = After(kill_after), give_up = Clock::time_point::max();
+  for (;;) {
+    std::vector<pid_t> children = Reap(leader, status);
+    if (!GroupAlive(leader) && children.empty()) return;
+    bool late = SecondsUntil(kill_at) <= 0;
+    if (late && give_up == Clock::time_point::max()) give_up = After(kill_after);
+    if (SecondsUntil(give_up) <= 0) return;
+    if (late) kill(-leader, SIGKILL);
+    SignalChildren(leader, children, late ? SIGKILL : SIGTERM, &warned);
+    poll(nullptr, 0, 10);
+  }
+}
+
+/// Whether `pid` has ended; it is left to be reaped, so that its process
+/// group's id stays its own.
+bool HasEnded(pid_t pid) {
+  siginfo_t info = {};
+  int done;
+  while ((done = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT)) < 0 &&
+         errno == EINTR) {
+  }
+  return done < 0 || info.si_pid == pid;
+}
+
+/// How long to poll until `deadline` (never: without end), in milliseconds.
+int PollTimeout(Clock::time_point deadline, bool have_pidfd) {
+  int timeout_ms = -1;
+  if (deadline != Clock::time_point::max())
+    timeout_ms = static_cast<int>(std::max(0.0, SecondsUntil(deadline)) * 1000) + 1;
+  if (!have_pidfd && (timeout_ms < 0 || timeout_ms > 50)) timeout_ms = 50;
+  return timeout_ms;
+}
+
+}  // namespace
+
+pid_t ForkRetrying(int tries) {
+  pid_t pid = -1;
+  for (int attempt = 0; attempt < tries; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100 << attempt));
+    if (StopSignal() != 0 && attempt > 0) break;
+    sigset_t mask = HoldSignals();
+    pid = fork();
+    if (pid == 0) return 0;
+    int error = errno;
+    ReleaseSignals(mask);
+    errno = error;
+    if (pid > 0 || errno != EAGAIN) break;
+  }
+  return pid;
+}
+
+void CloseDescriptorsBut(int keep) {
+  unsigned first = 3;
+  if (keep >= 3) {
+    if (keep > 3) close_range(3, static_cast<unsigned>(keep) - 1, 0);
+    first = static_cast<unsigned>(keep) + 1;
+  }
+  close_range(first, ~0U, 0);
+}
+
+pid_t Start(const Launch& launch, std::string* why) {
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  return StartProcess(launch, why);
+}
+
 int WaitFor(pid_t pid, const Limits& limits, Sender* sender) {
   *sender = Sender::kNobody;
   int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-  Clock::time_point never = Clock::time_point::max();
-  Clock::time_point deadline = limits.timeout > 0
-      ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(limits.timeout))
-      : never;
-  Clock::time_point kill_at = never;
-  for (;;) {
-    int status;
-    pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid || (done < 0 && errno != EINTR)) {
-      if (pidfd >= 0) close(pidfd);
-      return done == pid ? status : 0;
-    }
-    bool timed_out = deadline != never && SecondsUntil(deadline) <= 0;
-    if (kill_at == never && (StopSignal() != 0 || timed_out)) {
+  Clock::time_point deadline =
+      limits.timeout > 0 ? After(limits.timeout) : Clock::time_point::max();
+  while (!HasEnded(pid)) {
+    if (StopSignal() != 0 || SecondsUntil(deadline) <= 0) {
       *sender = StopSignal() != 0 ? Sender::kBatch : Sender::kTimeout;
-      kill(-pid, SIGTERM);
-      kill_at = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(limits.kill_after));
-    } else if (kill_at != never && SecondsUntil(kill_at) <= 0) {
-      kill(-pid, SIGKILL);
+      break;
     }
-    Clock::time_point next = kill_at != never ? kill_at : deadline;
-    double wait = next == never ? -1 : SecondsUntil(next);
-    int timeout_ms = wait < 0 ? (next == never ? -1 : 0) : static_cast<int>(wait * 1000) + 1;
-    if (pidfd < 0 && (timeout_ms < 0 || timeout_ms > 50)) timeout_ms = 50;
     struct pollfd fds[2] = {{pidfd, POLLIN, 0}, {WakeDescriptor(), POLLIN, 0}};
-    poll(fds, 2, timeout_ms);
+    poll(fds, 2, PollTimeout(deadline, pidfd >= 0));
     DrainWake();
   }
+  if (pidfd >= 0) close(pidfd);
+  int status = 0;
+  EndRun(pid, limits.kill_after, &status);
+  return status;
 }
 
 int Capture(const std::vector<std::string>& argv, std::string* out, std::string* err) {
@@ -136,7 +231,7 @@ int Capture(const std::vector<std::string>& argv, std::string* out, std::string*
   launch.output = out_pipe[1];
   launch.error = err_pipe[1];
   std::string why;
-  pid_t pid = Start(launch, &why);
+  pid_t pid = StartProcess(launch, &why);
   for (int fd : {out_pipe[1], err_pipe[1]})
     if (fd >= 0) close(fd);
   struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};

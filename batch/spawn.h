@@ -18,14 +18,21 @@ struct Launch {
   int error = -1;                 ///< its standard error alone, when not -1
 };
 
-/// fork(), tried again a few times, a little later each, while the system
-/// is out of processes.
-pid_t ForkRetrying();
+/// fork() with every signal blocked for its length: the child starts with
+/// them all blocked, and lets them in once it has set its own up (see
+/// CatchSignalsInTask, DefaultSignals). Made `tries` times, a little later
+/// each, while the system is out of processes.
+pid_t ForkRetrying(int tries);
+
+/// In a child just forked: closes every descriptor but 0, 1, 2 and `keep`.
+void CloseDescriptorsBut(int keep);
 
 /// Starts `launch` with standard input from /dev/null, in a process group
 /// of its own (so that it and its children can be stopped together), with
-/// default signal handling, and ended with SIGTERM if this process ends
-/// first. A fork that fails for want of processes is tried again. Returns the process id, or -1 with `*why` set.
+/// default signal handling but for the signals ignored at the start, and
+/// ended with SIGTERM if this process ends first. This process adopts what
+/// the run leaves behind, for WaitFor to end. A fork that fails for want of
+/// processes is tried again. Returns the process id, or -1 with `*why` set.
 pid_t Start(const Launch& launch, std::string* why);
 
 /// How long a run may take: SIGTERM to its group after `timeout` seconds
@@ -36,8 +43,10 @@ struct Limits {
 };
 
 /// Waits for `pid` (started by Start) to end and returns its wait status.
-/// A stop signal, or the end of `limits.timeout`, sends its group SIGTERM,
-/// then SIGKILL; `*sender` says who ended it.
+/// A stop signal, or the end of `limits.timeout`, ends it early; `*sender`
+/// says who ended it. Either way its whole process group, and any process
+/// of the run this process adopted, is then ended (SIGTERM, then SIGKILL
+/// `limits.kill_after` seconds later) before it returns.
 int WaitFor(pid_t pid, const Limits& limits, Sender* sender);
 
 /// Runs `argv` to its end, its standard output into `*out` and its

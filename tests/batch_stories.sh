@@ -77,7 +77,7 @@ await gone/job.log
 sleep 0.3
 kill -9 "$gone"
 wait "$gone" 2>/dev/null
-await gone/job.result
+settled gone/job.result
 "$batch" --status gone/job.kcf >table 2>/dev/null
 check "--status after SIGKILL: exit status 1" test $? -eq 1
 check "--status after SIGKILL: the job was stopped" test "$(state_of gone table)" = killed
@@ -90,7 +90,7 @@ fresh s1; fresh s2
 wrapper hold-s1 "case \"\$PWD\" in */s1) KVS_STANDIN_SOLVE_WAIT=$scratch/release-s exec $real \"\$@\";; esac; exec $real \"\$@\""
 KVSOLVER=$scratch/hold-s1 "$batch" -j 2 --summary live.tsv s1/job.kcf s2/job.kcf >/dev/null 2>&1 &
 live=$!
-await s2/job.result
+settled s2/job.result
 sleep 1.5
 same "the summary while the batch runs" "directory job state
 s2 job.kcf finished" "$(cut -f1-3 live.tsv | tr '\t' ' ')"

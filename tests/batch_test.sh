@@ -52,6 +52,14 @@ steady() { sed -E 's/  +[0-9]+\.[0-9]{2}$/  S/; s/ +seconds$/  seconds/'; }
 state_of() { grep -E "^$1 " "$2" | awk -F'  +' '{print $3}'; }
 # Waits until FILE exists (at most 30 s).
 await() { for _ in $(seq 300); do [[ -e $1 ]] && return 0; sleep 0.1; done; return 1; }
+# Waits until the .result FILE holds a final result, not "running" (at most 30 s).
+settled() {
+    for _ in $(seq 300); do
+        [[ -e $1 ]] && ! grep -q '"state":"running"' "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
 # A directory of one job that finishes: fresh DIR [NAME].
 fresh() {
     rm -rf "$1"
@@ -141,8 +149,10 @@ check "usage errors ran nothing" test -z "$(ls case1/*.log 2>/dev/null)"
 # shows every job.
 interrupt() {  # signal exit-status
     rm -f case1/*.log case1/*.result case1/calls.log
-    KVS_STANDIN_LOG=calls.log KVS_STANDIN_SOLVE_WAIT=$scratch/never "${run[@]}" \
-        case1/job.kcf case1/second.kcf >table 2>/dev/null &
+    # A script starts its background commands with SIGINT ignored, which the
+    # batch would keep: start it with SIGINT at its default, as a terminal does.
+    KVS_STANDIN_LOG=calls.log KVS_STANDIN_SOLVE_WAIT=$scratch/never \
+        env --default-signal=INT "${run[@]}" case1/job.kcf case1/second.kcf >table 2>/dev/null &
     local pid=$! status
     for _ in $(seq 300); do grep -q k_solver case1/calls.log 2>/dev/null && break; sleep 0.1; done
     kill -s "$1" "$pid"
@@ -160,6 +170,7 @@ if [[ $mode == local ]]; then
     interrupt HUP 129
     source "$here/batch_stories.sh"
     source "$here/batch_record_stories.sh"
+    source "$here/batch_process_stories.sh"
 else
     source "$here/batch_slurm_stories.sh"
 fi
