@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/syscall.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,19 +93,25 @@ std::vector<pid_t> Children() {
 }
 
 /// Reaps what has ended of the run led by `leader`: its group, and the
-/// children outside it; the leader's wait status goes to `*status`.
-/// Returns the children that remain.
-std::vector<pid_t> Reap(pid_t leader, int* status) {
+/// children outside it; the leader's wait status goes to `*status`, and
+/// the kernel's account of what it used to `*usage`. Returns the children
+/// that remain.
+std::vector<pid_t> Reap(pid_t leader, int* status, rusage* usage) {
   int ended;
   pid_t done;
-  while ((done = waitpid(-leader, &ended, WNOHANG)) > 0)
-    if (done == leader) *status = ended;
+  rusage used;
+  while ((done = wait4(-leader, &ended, WNOHANG, &used)) > 0) {
+    if (done != leader) continue;
+    *status = ended;
+    *usage = used;
+  }
   std::vector<pid_t> remaining;
   for (pid_t child : Children()) {
-    if (waitpid(child, &ended, WNOHANG) != child) {
+    if (wait4(child, &ended, WNOHANG, &used) != child) {
       remaining.push_back(child);
     } else if (child == leader) {
       *status = ended;
+      *usage = used;
     }
   }
   return remaining;
@@ -131,12 +138,12 @@ void SignalChildren(pid_t leader, const std::vector<pid_t>& children, int signal
 /// Ends what is left of the run led by `leader`: SIGTERM to its group and
 /// to the children this process adopted, SIGKILL `kill_after` seconds
 /// later; gives up on what is still there as long again after that.
-void EndRun(pid_t leader, double kill_after, int* status) {
+void EndRun(pid_t leader, double kill_after, int* status, rusage* usage) {
   kill(-leader, SIGTERM);
   std::set<pid_t> warned;
   Clock::time_point kill_at = After(kill_after), give_up = Clock::time_point::max();
   for (;;) {
-    std::vector<pid_t> children = Reap(leader, status);
+    std::vector<pid_t> children = Reap(leader, status, usage);
     if (!GroupAlive(leader) && children.empty()) return;
     bool late = SecondsUntil(kill_at) <= 0;
     if (late && give_up == Clock::time_point::max()) give_up = After(kill_after);
@@ -199,7 +206,7 @@ pid_t Start(const Launch& launch, std::string* why) {
   return StartProcess(launch, why);
 }
 
-int WaitFor(pid_t pid, const Limits& limits, Sender* sender) {
+int WaitFor(pid_t pid, const Limits& limits, Sender* sender, rusage* usage) {
   *sender = Sender::kNobody;
   int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   Clock::time_point deadline =
@@ -215,7 +222,8 @@ int WaitFor(pid_t pid, const Limits& limits, Sender* sender) {
   }
   if (pidfd >= 0) close(pidfd);
   int status = 0;
-  EndRun(pid, limits.kill_after, &status);
+  *usage = {};
+  EndRun(pid, limits.kill_after, &status, usage);
   return status;
 }
 

@@ -3,6 +3,7 @@
 #ifndef KVSOLVER_BATCH_SPAWN_H_
 #define KVSOLVER_BATCH_SPAWN_H_
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <string>
@@ -46,8 +47,10 @@ struct Limits {
 /// A stop signal, or the end of `limits.timeout`, ends it early; `*sender`
 /// says who ended it. Either way its whole process group, and any process
 /// of the run this process adopted, is then ended (SIGTERM, then SIGKILL
-/// `limits.kill_after` seconds later) before it returns.
-int WaitFor(pid_t pid, const Limits& limits, Sender* sender);
+/// `limits.kill_after` seconds later) before it returns. `*usage` gets the
+/// kernel's account of what `pid` used: itself and the children it waited
+/// for (peak memory: the largest of them; CPU time: their sum).
+int WaitFor(pid_t pid, const Limits& limits, Sender* sender, rusage* usage);
 
 /// Runs `argv` to its end, its standard output into `*out` and its
 /// standard error into `*err` (either may be null to keep ours). Returns

@@ -1,22 +1,14 @@
 #include "batch/summary_target.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+
+#include "batch/inputs.h"
 
 namespace {
-
-/// The model that job `job` names on its first line, as a path; empty for
-/// none.
-std::string NamedModel(const Job& job) {
-  std::ifstream in(job.path, std::ios::binary);
-  std::string line;
-  std::getline(in, line);
-  line = line.substr(0, line.find_first_of(std::string("\r\0", 2)));
-  return line;
-}
 
 /// `name`, a file of `job`'s directory unless it is absolute.
 std::string InDirectory(const Job& job, const std::string& name) {
@@ -30,7 +22,13 @@ std::vector<std::string> StudyInputs(const std::vector<Job>& jobs, const std::st
   std::vector<std::string> inputs;
   for (const Job& job : jobs) {
     inputs.push_back(job.path);
-    std::string named = job.script ? model : NamedModel(job);
+    int dirfd = OpenDirectory(job);
+    if (dirfd < 0) continue;
+    // The files the run reads: NAME.kcf before NAME.acf, and its model.
+    std::string file = CommandFile(dirfd, job);
+    std::string named = job.script ? model : ModelNamed(dirfd, file);
+    close(dirfd);
+    inputs.push_back(PathInDirectory(job, file));
     if (!named.empty()) inputs.push_back(InDirectory(job, named));
   }
   for (const std::string& list : lists) inputs.push_back(list == "-" ? "/dev/stdin" : list);

@@ -100,6 +100,18 @@ std::string MarkRunning(int dirfd, const Job& job, const Result& running) {
   return why;
 }
 
+/// Seconds of `time`.
+double Seconds(const timeval& time) {
+  return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+/// Keeps in `*result` what the run cost, as the kernel accounted it.
+void NoteCost(const rusage& usage, Result* result) {
+  result->max_rss_kib = usage.ru_maxrss;
+  result->user_seconds = Seconds(usage.ru_utime);
+  result->system_seconds = Seconds(usage.ru_stime);
+}
+
 /// Says in `*result` that `changed` were edited while the run read them: a
 /// run that finished did so on files that are no longer these.
 void NoteChanged(const std::string& changed, Result* result) {
@@ -160,9 +172,11 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
     result.state = State::kLost;
     result.meaning = why;
   } else {
-    int status = WaitFor(pid, settings.limits, sender);
+    rusage usage;
+    int status = WaitFor(pid, settings.limits, sender, &usage);
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     JudgeRun(status, *sender, ReadLogEnding(ReadTail(log)), &result);
+    NoteCost(usage, &result);
   }
   close(log);
   result.job_hash = read.job_hash;
