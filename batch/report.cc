@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr size_t kColumns = 7;
+constexpr size_t kColumns = 9;
 using Row = std::array<std::string, kColumns>;
 
 std::string Fixed(double value, int digits) {
@@ -29,18 +29,37 @@ std::string ValueText(const Result& r) {
   return r.return_value ? std::to_string(*r.return_value) : "";
 }
 
+/// The CPU time of `r`, user and system, or empty when unknown.
+std::string CpuText(const Result& r) {
+  return r.user_seconds && r.system_seconds ? Fixed(*r.user_seconds + *r.system_seconds, 2) : "";
+}
+
+/// A figure of cost as the summary has it: exact, or empty when unknown.
+template <typename T>
+std::string FigureText(const std::optional<T>& value) {
+  if (!value) return "";
+  if constexpr (std::is_integral_v<T>) return std::to_string(*value);
+  return Fixed(*value, 6);
+}
+
+template <typename T>
+nlohmann::ordered_json FigureJson(const std::optional<T>& value) {
+  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
 /// A job's row as the table shows it.
 Row TableRow(const Job& job, const Result& r) {
   return {EscapeControls(job.directory), EscapeControls(job.file), StateName(r.state),
           ValueText(r), EscapeControls(r.meaning), std::to_string(r.attempts),
-          r.started.empty() ? "" : Fixed(r.seconds, 2)};
+          r.started.empty() ? "" : Fixed(r.seconds, 2), MemoryText(r.max_rss_kib), CpuText(r)};
 }
 
 /// The summary's lines for the jobs that have ended.
 std::string SummaryText(const std::string& path, const Study& study) {
   bool json = path.size() >= 6 && path.compare(path.size() - 6, 6, ".jsonl") == 0;
   std::string text = json ? "" : "directory\tjob\tstate\treturn_value\tmeaning\tattempts\t"
-                                 "seconds\tstarted\thost\tlog\n";
+                                 "seconds\tstarted\thost\tlog\tmax_rss_kib\tuser_seconds\t"
+                                 "system_seconds\n";
   for (size_t i = 0; i < study.jobs.size(); ++i) {
     if (!study.ended[i]) continue;
     const Job& job = study.jobs[i];
@@ -50,16 +69,19 @@ std::string SummaryText(const std::string& path, const Study& study) {
           {"directory", job.directory}, {"job", job.file}, {"state", StateName(r.state)},
           {"return_value", r.return_value ? nlohmann::ordered_json(*r.return_value) : nullptr},
           {"meaning", r.meaning}, {"attempts", r.attempts}, {"seconds", r.seconds},
-          {"started", r.started}, {"host", r.host}, {"log", r.log}};
+          {"started", r.started}, {"host", r.host}, {"log", r.log},
+          {"max_rss_kib", FigureJson(r.max_rss_kib)}, {"user_seconds", FigureJson(r.user_seconds)},
+          {"system_seconds", FigureJson(r.system_seconds)}};
       text += row.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
       continue;
     }
     for (const std::string& field :
          {EscapeField(job.directory), EscapeField(job.file), std::string(StateName(r.state)),
           ValueText(r), EscapeField(r.meaning), std::to_string(r.attempts), Fixed(r.seconds, 3),
-          r.started, EscapeField(r.host)})
+          EscapeField(r.started), EscapeField(r.host), EscapeField(r.log),
+          FigureText(r.max_rss_kib), FigureText(r.user_seconds)})
       text += field + "\t";
-    text += EscapeField(r.log) + "\n";
+    text += FigureText(r.system_seconds) + "\n";
   }
   return text;
 }
@@ -79,9 +101,18 @@ std::string CountLine(const Study& study) {
 
 }  // namespace
 
+std::string MemoryText(const std::optional<long long>& kib) {
+  if (!kib) return "";
+  if (*kib < 1024) return std::to_string(*kib) + " KiB";
+  // A figure that would round up to 1024.0 MiB is shown in GiB.
+  if (*kib < 1024 * 1024 - 51) return Fixed(static_cast<double>(*kib) / 1024, 1) + " MiB";
+  return Fixed(static_cast<double>(*kib) / (1024 * 1024), 2) + " GiB";
+}
+
 bool PrintTable(const Study& study, FILE* out) {
   std::vector<Row> rows = {
-      {"directory", "job", "state", "return value", "meaning", "attempts", "seconds"}};
+      {"directory", "job", "state", "return value", "meaning", "attempts", "seconds",
+       "peak memory", "cpu seconds"}};
   for (size_t i = 0; i < study.jobs.size(); ++i)
     rows.push_back(TableRow(study.jobs[i], study.results[i]));
   std::array<size_t, kColumns> width{};

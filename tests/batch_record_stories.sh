@@ -133,3 +133,27 @@ a return value of 2^32|"return_value":0|"return_value":4294967296
 an exit status of 2^32|"exit_status":0|"exit_status":4294967296
 a start that is no instant|"started":"|"started":"x\nforged\tfinished\t
 CASES
+
+# What a job cost, from the kernel's account of the launcher: a job asked
+# to hold 200 MiB, and one asked to burn a second of CPU time.
+fresh heavy; fresh busy
+KVSOLVER=$real KVS_STANDIN_SOLVE_MEMORY=200 "$batch" --summary cost.tsv heavy/job.kcf >/dev/null 2>&1
+KVS_STANDIN_SOLVE_CPU=1 "$batch" --summary cost2.tsv busy/job.kcf >/dev/null 2>&1
+kib=$(awk -F'\t' 'NR == 2 {print $11}' cost.tsv)
+check "200 MiB held: the peak is 200 to 220 MiB ($kib KiB)" \
+    test "$kib" -ge $((200 * 1024)) -a "$kib" -le $((220 * 1024))
+cpu=$(awk -F'\t' 'NR == 2 {print $12 + $13}' cost2.tsv)
+check "a second of CPU burnt: 0.9 to 1.5 s ($cpu s)" \
+    awk -v s="$cpu" 'BEGIN {exit !(s >= 0.9 && s <= 1.5)}'
+"$batch" --status heavy/job.kcf busy/job.kcf >table 2>/dev/null
+check "the table shows the peak in MiB" grep -qE '^heavy .* 2[01][0-9]\.[0-9] MiB  +[0-9]+\.[0-9]{2}$' table
+check "the table shows the CPU seconds" grep -qE '^busy .* MiB  +1\.[0-4][0-9]$' table
+# A study whose results an earlier version wrote still reads, without figures.
+sed -E 's/"version":2/"version":1/; s/"max_rss_kib":[0-9]+,//; s/,"system_seconds":[0-9.e-]+//; s/,"user_seconds":[0-9.e-]+//' \
+    heavy/job.result >heavy/job.result.old
+mv heavy/job.result.old heavy/job.result
+"$batch" --status --summary old.jsonl heavy/job.kcf >table 2>/dev/null
+check "a first-version result: --status says finished" test "$(state_of heavy table)" = finished
+check "a first-version result: no figures" grep -q '"max_rss_kib":null,"user_seconds":null' old.jsonl
+"$batch" --resume heavy/job.kcf >table 2>/dev/null
+check "a first-version result: --resume reuses it" test "$(state_of heavy table)" = reused

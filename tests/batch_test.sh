@@ -46,8 +46,11 @@ same() {  # description want got
         printf 'FAIL: %s\n--- want\n%s\n--- got\n%s\n' "$1" "$2" "$3"
     fi
 }
-# The table with its seconds column made constant.
-steady() { sed -E 's/  +[0-9]+\.[0-9]{2}$/  S/; s/ +seconds$/  seconds/'; }
+# The table with its seconds, peak memory and cpu seconds made constant.
+steady() {
+    sed -E 's/  +[0-9]+\.[0-9]{2}  +[0-9.]+ [KMG]iB  +[0-9]+\.[0-9]{2}$/  S  M  C/
+            s/ +seconds  peak memory  cpu seconds$/  seconds  memory  cpu/'
+}
 # A table row's state column: row PATTERN FILE.
 state_of() { grep -E "^$1 " "$2" | awk -F'  +' '{print $3}'; }
 # Waits until FILE exists (at most 30 s).
@@ -99,24 +102,25 @@ status=$?
 echo "kvsolver-batch ${run[*]:1} --model beam.kmd ... (exit status $status):"
 cat table
 check "exit status 1: a job did not finish" test "$status" -eq 1
-same "the table" "directory  job          state     return value  meaning                                   attempts  seconds
-case1      job.kcf      finished             0  finished                                         1  S
-case1      second.kcf   finished             0  finished                                         1  S
-case2      job.acf      finished             0  finished                                         1  S
-case3      job.kss      finished             0  finished                                         1  S
-case3      nomodel.kcf  failed              -3  There is no KMD file name in nomodel.kcf         1  S
-case4      job.kcf      failed             -10  convert failed                                   1  S
+same "the table" "directory  job          state     return value  meaning                                   attempts  seconds  memory  cpu
+case1      job.kcf      finished             0  finished                                         1  S  M  C
+case1      second.kcf   finished             0  finished                                         1  S  M  C
+case2      job.acf      finished             0  finished                                         1  S  M  C
+case3      job.kss      finished             0  finished                                         1  S  M  C
+case3      nomodel.kcf  failed              -3  There is no KMD file name in nomodel.kcf         1  S  M  C
+case4      job.kcf      failed             -10  convert failed                                   1  S  M  C
 case3/nomodel.log: failed: There is no KMD file name in nomodel.kcf
 case4/job.log: failed: convert failed
 6 jobs: 4 finished, 2 failed" "$(steady <table)"
-same "the summary" "directory	job	state	return_value	meaning	attempts	seconds	started	host	log
-case1	job.kcf	finished	0	finished	1	S	T	H	case1/job.log
-case1	second.kcf	finished	0	finished	1	S	T	H	case1/second.log
-case2	job.acf	finished	0	finished	1	S	T	H	case2/job.log
-case3	job.kss	finished	0	finished	1	S	T	H	case3/job.log
-case3	nomodel.kcf	failed	-3	There is no KMD file name in nomodel.kcf	1	S	T	H	case3/nomodel.log
-case4	job.kcf	failed	-10	convert failed	1	S	T	H	case4/job.log" \
-    "$(sed -E 's/\t[0-9.]+\t[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z\t[^\t]+\t/\tS\tT\tH\t/' summary.tsv)"
+same "the summary" "directory	job	state	return_value	meaning	attempts	seconds	started	host	log	max_rss_kib	user_seconds	system_seconds
+case1	job.kcf	finished	0	finished	1	S	T	H	case1/job.log	M	U	Y
+case1	second.kcf	finished	0	finished	1	S	T	H	case1/second.log	M	U	Y
+case2	job.acf	finished	0	finished	1	S	T	H	case2/job.log	M	U	Y
+case3	job.kss	finished	0	finished	1	S	T	H	case3/job.log	M	U	Y
+case3	nomodel.kcf	failed	-3	There is no KMD file name in nomodel.kcf	1	S	T	H	case3/nomodel.log	M	U	Y
+case4	job.kcf	failed	-10	convert failed	1	S	T	H	case4/job.log	M	U	Y" \
+    "$(sed -E 's/\t[0-9.]+\t[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z\t[^\t]+\t/\tS\tT\tH\t/
+               s/\t[0-9]+\t[0-9]+\.[0-9]{6}\t[0-9]+\.[0-9]{6}$/\tM\tU\tY/' summary.tsv)"
 check "each job's output is in its log" grep -q '^COMMAND : SOLVE TWO' case1/second.log
 check "a log holds its report line" grep -q '^ Return Value of KV Solver = -10 $' case4/job.log
 check "the .kss job ran with the model" grep -q '^KMD : beam.kmd' case3/job.log
