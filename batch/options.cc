@@ -27,7 +27,8 @@ const char kBatchUsage[] =
     "                       unchanged; run the rest\n"
     "      --retries N      run a job again, up to N more times, when it was lost,\n"
     "                       killed by a signal, or found its stream in use (-5)\n"
-    "      --retry-on V,... retry these return values too\n"
+    "      --retry-on V,... retry these return values too (and, without --retries,\n"
+    "                       run such a job once more)\n"
     "      --timeout S      stop a job after S seconds (SIGTERM, then SIGKILL)\n"
     "      --kill-after S   seconds from SIGTERM to SIGKILL (default 10)\n"
     "      --max-fails N    start no new job once N jobs did not finish\n"
@@ -194,6 +195,7 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
   opterr = 0;
   optind = 1;
   int option;
+  bool retries_given = false;
   while ((option = getopt_long(argc, argv, ":a:j:nh", kOptions, nullptr)) != -1) {
     if (option == '?' || option == ':') {
       std::string name = optopt != 0 ? std::string("-") + static_cast<char>(optopt)
@@ -203,6 +205,7 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
                   ? "option " + name + " needs a value"
                   : "unknown option " + name);
     }
+    retries_given = retries_given || option == kRetries;
     std::string why = TakeOption(option, optarg, request);
     if (!why.empty()) return why;
   }
@@ -217,5 +220,7 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
     return "--sbatch-option, --per-task, --job-name, --slurm-output, --task-prologue and "
            "--detach need --slurm";
   if (request->dry_run && request->status) return "--dry-run and --status exclude each other";
+  // Return values to retry ask for a retry: one, unless --retries says.
+  if (!request->retry_on.empty() && !retries_given) request->retries = 1;
   return "";
 }

@@ -11,7 +11,7 @@ struct Request {
   std::string model;                   ///< --model
   std::string summary;                 ///< --summary
   bool resume = false;                 ///< --resume
-  int retries = 0;                     ///< --retries
+  int retries = 0;                     ///< --retries; 1 when only --retry-on is given
   std::vector<int> retry_on;           ///< --retry-on
   double timeout = 0;                  ///< --timeout; 0: none
   double kill_after = 10;              ///< --kill-after

@@ -32,6 +32,23 @@ TEST(OptionsTest, Accepted) {
   EXPECT_EQ(r.paths, (std::vector<std::string>{"a/j.kcf", "b/j.kcf", "-odd.kcf"}));
 }
 
+TEST(OptionsTest, RetryOnAloneRetriesOnce) {
+  struct {
+    std::vector<std::string> args;
+    int retries;
+  } cases[] = {
+      {{"--retry-on", "-10", "a.kcf"}, 1},
+      {{"--retry-on", "-10", "--retries", "3", "a.kcf"}, 3},
+      {{"--retries", "0", "--retry-on", "-10", "a.kcf"}, 0},
+      {{"a.kcf"}, 0},
+  };
+  for (auto& c : cases) {
+    Request r;
+    ASSERT_EQ(Parse(c.args, &r), "");
+    EXPECT_EQ(r.retries, c.retries) << c.args[0] << " " << c.args.size();
+  }
+}
+
 TEST(OptionsTest, Refused) {
   const std::vector<std::vector<std::string>> cases = {
       {},
