@@ -1,6 +1,7 @@
 #include "batch/report.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +87,58 @@ std::string SummaryText(const std::string& path, const Study& study) {
   return text;
 }
 
+/// Whether `line` says something: not empty, not a banner's rule, not the
+/// report line, whose value the table has.
+bool HoldsText(const std::string& line) {
+  if (line.rfind(" Return Value of KV Solver = ", 0) == 0) return false;
+  return line.find_first_not_of(" _\r") != std::string::npos;
+}
+
+/// `text` cut to `width` bytes, at a character's start, marked when cut.
+std::string CutTo(std::string text, size_t width) {
+  if (text.size() <= width) return text;
+  size_t end = width > 3 ? width - 3 : 0;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "...";
+}
+
+/// The last two lines of the log `path` that hold text, escaped and cut to
+/// `width`; none when it can't be read as a file of its own.
+std::vector<std::string> LogDigest(const std::string& path, size_t width) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {};
+  struct stat info;
+  std::string tail;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    off_t from = std::max<off_t>(0, info.st_size - 4096);
+    tail.resize(static_cast<size_t>(info.st_size - from));
+    ssize_t n = pread(fd, tail.data(), tail.size(), from);
+    tail.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  }
+  close(fd);
+  std::vector<std::string> lines;
+  for (size_t end = tail.size(); end > 0 && lines.size() < 2;) {
+    // The line ending at `end`, its own line end at end - 1 if it has one.
+    size_t start = end < 2 ? std::string::npos : tail.rfind('\n', end - 2);
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string line = tail.substr(start, end - start);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (HoldsText(line))
+      lines.insert(lines.begin(),
+                   CutTo("    " + EscapeControls(line.substr(line.find_first_not_of(' '))), width));
+    end = start;
+  }
+  return lines;
+}
+
+/// The width the digest's lines are cut to: the terminal's, or 120.
+size_t DigestWidth(FILE* out) {
+  winsize size = {};
+  if (isatty(fileno(out)) && ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 20)
+    return size.ws_col;
+  return 120;
+}
+
 /// How many jobs ended in each state: "6 jobs: 4 finished, 2 failed".
 std::string CountLine(const Study& study) {
   std::map<State, size_t> count;
@@ -134,6 +187,9 @@ bool PrintTable(const Study& study, FILE* out) {
     std::string where = r.started.empty() ? study.jobs[i].path : r.log;
     std::fprintf(out, "%s: %s: %s\n", EscapeControls(where).c_str(), StateName(r.state),
                  EscapeControls(r.meaning).c_str());
+    if (r.started.empty()) continue;
+    for (const std::string& line : LogDigest(r.log, DigestWidth(out)))
+      std::fprintf(out, "%s\n", line.c_str());
   }
   std::fprintf(out, "%s\n", CountLine(study).c_str());
   return std::fflush(out) == 0 && std::ferror(out) == 0;

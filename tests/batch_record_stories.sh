@@ -157,3 +157,14 @@ check "a first-version result: --status says finished" test "$(state_of heavy ta
 check "a first-version result: no figures" grep -q '"max_rss_kib":null,"user_seconds":null' old.jsonl
 "$batch" --resume heavy/job.kcf >table 2>/dev/null
 check "a first-version result: --resume reuses it" test "$(state_of heavy table)" = reused
+
+# The lines after the table show the end of each failed job's log, escaped
+# and cut to a line's width.
+fresh digest
+wrapper noisy "printf 'first\\n\\033[2J%0300d\\n'; exit 3"
+KVSOLVER=$scratch/noisy "$batch" digest/job.kcf >table 2>/dev/null
+check "the digest: the log's last two lines" \
+    grep -qx '    first' table
+check "the digest: escaped and cut to 120 columns" \
+    grep -qxE '    \\033\[2J0{106}\.\.\.' table
+check "the digest: nothing raw" test -z "$(grep -l $'\033' table)"

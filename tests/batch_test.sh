@@ -110,8 +110,11 @@ case3      job.kss      finished             0  finished                        
 case3      nomodel.kcf  failed              -3  There is no KMD file name in nomodel.kcf         1  S  M  C
 case4      job.kcf      failed             -10  convert failed                                   1  S  M  C
 case3/nomodel.log: failed: There is no KMD file name in nomodel.kcf
+    There is no KMD file name in nomodel.kcf
 case4/job.log: failed: convert failed
-6 jobs: 4 finished, 2 failed" "$(steady <table)"
+    KV stand-in: cannot read the model file missing.kmd
+    CONVERT-PROCESSING IS FAILED
+6 jobs: 4 finished, 2 failed" "$(steady <table | sed '/^    dos2unix: /d')"
 same "the summary" "directory	job	state	return_value	meaning	attempts	seconds	started	host	log	max_rss_kib	user_seconds	system_seconds
 case1	job.kcf	finished	0	finished	1	S	T	H	case1/job.log	M	U	Y
 case1	second.kcf	finished	0	finished	1	S	T	H	case1/second.log	M	U	Y
