@@ -1,0 +1,63 @@
+#include "batch/histogram_chart.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "batch/job_figures.h"
+
+namespace {
+
+constexpr double kWidth = 620;
+constexpr double kHeight = 210;
+constexpr double kLeft = 46;
+constexpr double kRight = 10;
+constexpr double kTop = 10;
+constexpr double kBottom = 34;
+
+/// The decimals that tell bins of `width` apart.
+int Digits(double width) {
+  return std::max(0, static_cast<int>(-std::floor(std::log10(width) + 1e-9)));
+}
+
+/// The bins' edges under the bars: at most about seven of them labelled.
+std::string EdgeLabels(const Histogram& h, double bar, const std::string& unit) {
+  size_t bins = h.counts.size();
+  size_t every = std::max<size_t>(1, (bins + 6) / 7);
+  std::string svg;
+  for (size_t k = 0; k <= bins; k += every) {
+    std::string x = Fixed(kLeft + static_cast<double>(k) * bar, 1);
+    svg += "<text class=\"tick\" x=\"" + x + "\" y=\"" + Fixed(kHeight - kBottom + 16, 0) + "\">" +
+           Fixed(h.start + static_cast<double>(k) * h.width, Digits(h.width)) + "</text>";
+  }
+  return svg + "<text class=\"unit\" x=\"" + Fixed(kWidth - kRight, 0) + "\" y=\"" +
+         Fixed(kHeight - 2, 0) + "\">" + unit + "</text>";
+}
+
+}  // namespace
+
+std::string DrawHistogram(const Histogram& h, const std::string& unit) {
+  if (h.counts.empty()) return "";
+  size_t most = *std::max_element(h.counts.begin(), h.counts.end());
+  double plot = kHeight - kTop - kBottom;
+  double bar = (kWidth - kLeft - kRight) / static_cast<double>(h.counts.size());
+  std::string svg =
+      "<svg class=\"histogram\" viewBox=\"0 0 " + Fixed(kWidth, 0) + " " + Fixed(kHeight, 0) +
+      "\" role=\"img\"><line class=\"axis\" x1=\"" + Fixed(kLeft, 0) + "\" x2=\"" +
+      Fixed(kWidth - kRight, 0) + "\" y1=\"" + Fixed(kTop + plot, 0) + "\" y2=\"" +
+      Fixed(kTop + plot, 0) + "\"/><text class=\"count\" x=\"" + Fixed(kLeft - 6, 0) + "\" y=\"" +
+      Fixed(kTop + 8, 0) + "\">" + std::to_string(most) + "</text><text class=\"count\" x=\"" +
+      Fixed(kLeft - 6, 0) + "\" y=\"" + Fixed(kTop + plot, 0) + "\">0</text>";
+  int digits = Digits(h.width);
+  for (size_t k = 0; k < h.counts.size(); ++k) {
+    if (h.counts[k] == 0) continue;
+    double tall =
+        std::max(1.0, plot * static_cast<double>(h.counts[k]) / static_cast<double>(most));
+    double from = h.start + static_cast<double>(k) * h.width;
+    svg += "<rect x=\"" + Fixed(kLeft + static_cast<double>(k) * bar + 1, 1) + "\" y=\"" +
+           Fixed(kTop + plot - tall, 1) + "\" width=\"" + Fixed(std::max(bar - 2, 1.0), 1) +
+           "\" height=\"" + Fixed(tall, 1) + "\"><title>" + Fixed(from, digits) + " to " +
+           Fixed(from + h.width, digits) + " " + unit + ": " + std::to_string(h.counts[k]) +
+           (h.counts[k] == 1 ? " job" : " jobs") + "</title></rect>";
+  }
+  return svg + EdgeLabels(h, bar, unit) + "</svg>";
+}
