@@ -11,6 +11,7 @@
 #include "batch/histogram_chart.h"
 #include "batch/html_text.h"
 #include "batch/job_figures.h"
+#include "batch/job_table.h"
 #include "batch/log_tail.h"
 #include "batch/replace_file.h"
 #include "batch/report_assets.h"
@@ -18,15 +19,12 @@
 
 namespace {
 
-/// The states in the order the page counts them.
-constexpr const char* kStates[] = {"finished", "reused",  "failed",  "killed", "timed out",
-                                   "lost",     "not run", "running", "waiting"};
-constexpr size_t kListed = 200;    // jobs that did not finish, listed with their logs
-constexpr size_t kTailLines = 10;  // of each one's log, at most
+constexpr size_t kListed = 200;        // jobs that did not finish, listed with their logs
+constexpr size_t kTailLines = 10;      // of each one's log, at most
 constexpr size_t kTailBytes = 4096;
-constexpr size_t kTop = 10;  // slowest and largest jobs shown
+constexpr size_t kTop = 10;            // slowest and largest jobs shown
 constexpr size_t kBins = 24;
-constexpr size_t kNamesShown = 12;      // hosts and cluster jobs named
+constexpr size_t kNamesShown = 12;     // hosts and cluster jobs named
 constexpr size_t kCommandBytes = 4096;  // of the command line, at most
 
 /// Whether a job in `state` is listed as one that did not finish.
@@ -132,7 +130,7 @@ std::string Facts(const Study& study, const ReportContext& context, const Times&
 /// A button for each state that jobs are in, with its count.
 std::string Counts(const std::map<std::string, size_t>& count) {
   std::string html = "<section id=\"states\"><h2>Jobs by state</h2><ul class=\"counts\">";
-  for (const char* state : kStates) {
+  for (const char* state : kShownStates) {
     auto found = count.find(state);
     if (found == count.end()) continue;
     html += "<li class=\"" + StateClass(state) + "\"><button data-state=\"" + StateClass(state) +
@@ -256,42 +254,6 @@ std::string UnfinishedJobs(const Study& study) {
             std::to_string(jobs.size()) + "; the table below has them all.</p>";
   for (size_t k = 0; k < jobs.size() && k < kListed; ++k) html += UnfinishedJob(study, jobs[k]);
   return html + "</section>\n";
-}
-
-/// Job `i`'s row of the table.
-std::string TableRow(const Study& study, size_t i) {
-  const Job& job = study.jobs[i];
-  const Result& r = study.results[i];
-  std::string state = ShownState(study, i);
-  bool ran = !r.started.empty();
-  std::string host = HtmlName(r.host) + (r.task.empty() ? "" : " " + HtmlName(r.task));
-  std::string memory = r.max_rss_kib ? std::to_string(*r.max_rss_kib) : "";
-  return "<tr class=\"" + StateClass(state) + "\"><td>" + HtmlName(job.directory) + "</td><td>" +
-         HtmlName(job.file) + "</td><td>" + state + "</td><td class=\"n\">" +
-         (r.return_value ? std::to_string(*r.return_value) : "") + "</td><td>" +
-         HtmlName(r.meaning) + "</td><td class=\"n\">" + std::to_string(r.attempts) +
-         "</td><td class=\"n\">" + (ran ? Fixed(r.seconds, 2) : "") +
-         "</td><td class=\"n\" data-v=\"" + memory + "\">" + MemoryText(r.max_rss_kib) +
-         "</td><td class=\"n\">" + CpuText(r) + "</td><td>" +
-         (ran ? ShownInstant(r.started).substr(0, 19) : "") + "</td><td>" + host + "</td></tr>\n";
-}
-
-/// Every job's row, under heads that sort it and a choice of state.
-std::string JobTable(const Study& study, const std::map<std::string, size_t>& count) {
-  std::string html =
-      "<section id=\"all\"><h2>All jobs</h2><div class=\"filter\"><label>show "
-      "<select id=\"state-filter\"><option value=\"\">every state</option>";
-  for (const char* state : kStates)
-    if (count.count(state) != 0)
-      html += "<option value=\"" + StateClass(state) + "\">" + state + "</option>";
-  html += "</select></label><span id=\"shown\">" + std::to_string(study.jobs.size()) +
-          " jobs</span><span class=\"note\">click a column's head to sort by it</span></div>"
-          "<table id=\"jobs\"><thead><tr><th>directory</th><th>job</th><th>state</th>"
-          "<th class=\"n\">return value</th><th>meaning</th><th class=\"n\">attempts</th>"
-          "<th class=\"n\">seconds</th><th class=\"n\">peak memory</th><th class=\"n\">CPU s</th>"
-          "<th>started (UTC)</th><th>host</th></tr></thead><tbody>\n";
-  for (size_t i = 0; i < study.jobs.size(); ++i) html += TableRow(study, i);
-  return html + "</tbody></table></section>\n";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "batch/histogram.h"
 #include "batch/html_text.h"
 #include "batch/job_figures.h"
+#include "batch/job_table.h"
 #include "batch/lanes.h"
 #include "batch/log_tail.h"
 #include "batch/replace_file.h"
@@ -191,10 +192,10 @@ TEST(HtmlReportTest, FiguresThatAreMissingAreBlank) {
   std::string page = HtmlReport(study, Over());
   EXPECT_NE(page.find("Peak memory of 2 jobs"), std::string::npos);
   EXPECT_NE(page.find("Run time of 3 jobs"), std::string::npos);
-  EXPECT_NE(page.find("<td class=\"n\" data-v=\"2048\">2.0 MiB</td><td class=\"n\">1.00</td>"),
-            std::string::npos);
-  EXPECT_NE(page.find("<td class=\"n\" data-v=\"3145728\">3.00 GiB</td>"), std::string::npos);
-  EXPECT_NE(page.find("<td class=\"n\" data-v=\"\"></td><td class=\"n\"></td>"), std::string::npos)
+  EXPECT_NE(page.find("<td data-v=\"2048\">2.0 MiB</td><td>1.00</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td data-v=\"3145728\">3.00 GiB</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>2.00</td><td></td><td></td><td>2026-12-09 08:00:00</td>"),
+            std::string::npos)
       << "a record without figures";
   Study none = Ended({NamedJob("old")}, {Ran(State::kFinished, "2026-12-09T08:00:00Z", 2)});
   EXPECT_NE(HtmlReport(none, Over()).find("No record holds a job's peak memory."),
@@ -227,6 +228,21 @@ TEST(HtmlReportTest, UnfinishedJobsShowTheirLogsLastLines) {
                       "reached</p></article>"),
             std::string::npos);
   EXPECT_EQ(page.find("good/job.kcf</h3>"), std::string::npos);
+}
+
+TEST(HtmlReportTest, TheTableShowsAPageOfRowsAtOnce) {
+  struct Case {
+    size_t jobs;
+    bool pager;
+  } cases[] = {{kPageRows, false}, {kPageRows + 1, true}};
+  for (const Case& c : cases) {
+    std::vector<Job> jobs;
+    for (size_t i = 0; i < c.jobs; ++i) jobs.push_back(NamedJob("d" + std::to_string(i)));
+    std::string page = HtmlReport(Study(jobs), Over());
+    EXPECT_EQ(Occurrences(page, "<tr class=\"s-waiting\">"), kPageRows) << c.jobs;
+    EXPECT_EQ(Occurrences(page, "<tr class=\"s-waiting\" hidden>"), c.jobs - kPageRows) << c.jobs;
+    EXPECT_EQ(page.find("<span id=\"pager\">") != std::string::npos, c.pager) << c.jobs;
+  }
 }
 
 TEST(LogTailTest, LastLinesWithinBounds) {

@@ -9,6 +9,10 @@
 
 #include "batch/study.h"
 
+/// The states a job is shown in, in the order the page counts them.
+constexpr const char* kShownStates[] = {"finished", "reused",  "failed",  "killed", "timed out",
+                                        "lost",     "not run", "running", "waiting"};
+
 /// The state job `i` is shown in: its result's once it ended; before,
 /// "running" once an attempt began and "waiting" until then.
 std::string ShownState(const Study& study, size_t i);

@@ -34,7 +34,8 @@ figure{margin:0}figcaption{font-weight:600;margin-bottom:4px}
 table{border-collapse:collapse;width:100%}
 th,td{text-align:left;padding:3px 8px;border-bottom:1px solid #eef0f2;vertical-align:top}
 th{background:#f5f6f8;font-weight:600;white-space:nowrap}
-td.n,th.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
+td.n,th.n,#jobs td:nth-child(4),#jobs td:nth-child(n+6):nth-child(-n+9){text-align:right;
+font-variant-numeric:tabular-nums;white-space:nowrap}
 caption{text-align:left;font-weight:600;padding:0 0 4px}
 #jobs td:nth-child(3),#jobs td:nth-child(10),.tops td.st{white-space:nowrap}
 #jobs th{cursor:pointer;position:sticky;top:0}#jobs th:hover{background:#e9ecf0}
@@ -59,7 +60,11 @@ const char kReportScript[] = R"js(
   const heads = Array.from(table.tHead.rows[0].cells);
   const filter = document.getElementById("state-filter");
   const shown = document.getElementById("shown");
-  let column = -1, descending = false;
+  const pager = document.getElementById("pager");
+  const previous = document.getElementById("previous");
+  const next = document.getElementById("next");
+  const size = +table.dataset.page;
+  let column = -1, descending = false, page = 0, view = rows;
 
   function key(row, c, numeric) {
     const cell = row.cells[c];
@@ -81,23 +86,34 @@ const char kReportScript[] = R"js(
     const numeric = heads[c].classList.contains("n");
     const keyed = rows.map((row, i) => [key(row, c, numeric), i, row]);
     keyed.sort((x, y) => compare(x[0], y[0]) || x[1] - y[1]);
-    body.append(...keyed.map((k) => k[2]));
+    keyed.forEach((k, i) => { rows[i] = k[2]; });
     heads.forEach((h, i) => h.setAttribute("aria-sort",
         i !== c ? "none" : down ? "descending" : "ascending"));
   }
-  function show(state) {
+  function choose(state) {
     filter.value = state;
-    let count = 0;
-    for (const row of rows) {
-      row.hidden = state !== "" && row.className !== state;
-      if (!row.hidden) ++count;
-    }
-    shown.textContent = count + " of " + rows.length + " jobs shown";
+    view = state === "" ? rows : rows.filter((row) => row.className === state);
+  }
+  function render() {
+    const pages = Math.max(1, Math.ceil(view.length / size));
+    page = Math.max(0, Math.min(page, pages - 1));
+    const first = page * size;
+    const part = view.slice(first, first + size);
+    for (const row of part) row.hidden = false;
+    body.replaceChildren(...part);
+    const of = view.length === rows.length ? "" : " (of " + rows.length + ")";
+    shown.textContent = pages === 1 ? view.length + " of " + rows.length + " jobs shown"
+        : "rows " + (first + 1) + " to " + (first + part.length) + " of " + view.length +
+          " jobs" + of;
+    pager.hidden = pages === 1;
+    previous.disabled = page === 0;
+    next.disabled = page === pages - 1;
   }
   function remember() {
     const parts = [];
     if (column >= 0) parts.push("sort=" + column + (descending ? "d" : "a"));
     if (filter.value) parts.push("state=" + filter.value);
+    if (page > 0) parts.push("page=" + (page + 1));
     history.replaceState(null, "", parts.length ? "#" + parts.join("&") : location.pathname);
   }
   function recall() {
@@ -105,20 +121,28 @@ const char kReportScript[] = R"js(
     const sorted = /^(\d+)([ad])$/.exec(wanted.get("sort") || "");
     if (sorted && +sorted[1] < heads.length) sort(+sorted[1], sorted[2] === "d");
     const state = wanted.get("state") || "";
-    show(Array.from(filter.options).some((o) => o.value === state) ? state : "");
+    choose(Array.from(filter.options).some((o) => o.value === state) ? state : "");
+    page = (parseInt(wanted.get("page"), 10) || 1) - 1;
+    render();
+  }
+  function act(change) {
+    return () => { change(); render(); remember(); };
   }
 
-  heads.forEach((h, c) => h.addEventListener("click", () => {
+  heads.forEach((h, c) => h.addEventListener("click", act(() => {
     sort(c, column === c ? !descending : false);
-    remember();
-  }));
-  filter.addEventListener("change", () => { show(filter.value); remember(); });
+    choose(filter.value);
+    page = 0;
+  })));
+  filter.addEventListener("change", act(() => { choose(filter.value); page = 0; }));
+  previous.addEventListener("click", act(() => { --page; }));
+  next.addEventListener("click", act(() => { ++page; }));
   for (const button of document.querySelectorAll("ul.counts button")) {
-    button.addEventListener("click", () => {
-      show(button.dataset.state);
-      remember();
+    button.addEventListener("click", act(() => {
+      choose(button.dataset.state);
+      page = 0;
       table.scrollIntoView();
-    });
+    }));
   }
   recall();
   document.body.dataset.ready = "1";
