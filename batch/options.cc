@@ -47,7 +47,7 @@ const char kBatchUsage[] =
     "Each job's output goes to DIR/NAME.log, how it ended to DIR/NAME.result.\n"
     "Jobs in one directory run one after the other. Exit status: 0 when every\n"
     "job finished (or was reused), 1 when any did not, 2 for a usage error or a\n"
-    "table or summary that could not be written. See man kvsolver-batch.\n";
+    "table, summary or report that could not be written. See man kvsolver-batch.\n";
 
 namespace {
 
