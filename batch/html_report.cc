@@ -26,6 +26,7 @@ constexpr size_t kTop = 10;            // slowest and largest jobs shown
 constexpr size_t kBins = 24;
 constexpr size_t kNamesShown = 12;     // hosts and cluster jobs named
 constexpr size_t kCommandBytes = 4096;  // of the command line, at most
+constexpr double kShortStudy = 600;     // seconds: the timeline's lanes are approximate
 
 /// Whether a job in `state` is listed as one that did not finish.
 bool Unfinished(const std::string& state) {
@@ -149,6 +150,9 @@ std::string TimelineSection(const Study& study) {
                      (t.lanes == 1 ? " lane" : " lanes") + (t.hosts > 1 ? ", by host" : "") +
                      ": each job's last attempt, from its start for its run time; hover over "
                      "a bar for its job.";
+  if (t.seconds < kShortStudy)
+    note += " Starts are recorded to the second, so the lanes of a study this short are "
+            "approximate.";
   if (t.bars < t.runs)
     note += " Runs of one state less than a pixel apart on a lane are drawn as one bar (" +
             std::to_string(t.bars) + " bars); hover over it for how many.";

@@ -30,7 +30,7 @@ svg .unit{text-anchor:end}svg .axis{stroke:#9aa3ad}
 .note{color:#5b6570;margin:4px 0 8px}
 .charts{display:grid;grid-template-columns:1fr 1fr;gap:24px}
 figure{margin:0}figcaption{font-weight:600;margin-bottom:4px}
-.tops{display:grid;grid-template-columns:1fr 1fr;gap:24px;margin-top:14px}
+.tops{display:grid;grid-template-columns:1fr 1fr;gap:24px;margin-top:14px;align-items:start}
 table{border-collapse:collapse;width:100%}
 th,td{text-align:left;padding:3px 8px;border-bottom:1px solid #eef0f2;vertical-align:top}
 th{background:#f5f6f8;font-weight:600;white-space:nowrap}

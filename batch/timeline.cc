@@ -188,5 +188,6 @@ Timeline DrawTimeline(const Study& study) {
   timeline.bars = bars.size();
   timeline.lanes = lanes.count;
   timeline.hosts = hosts.size();
+  timeline.seconds = span;
   return timeline;
 }

@@ -11,12 +11,13 @@
 
 /// The drawing and what it holds.
 struct Timeline {
-  std::string svg;  ///< empty when no job has a start
-  size_t runs = 0;  ///< jobs drawn
-  size_t bars = 0;  ///< bars drawn: runs of one state on a lane closer
-                    ///< than a pixel are one bar
-  size_t lanes = 0;
-  size_t hosts = 0;  ///< lanes are grouped by host when more than one
+  std::string svg;     ///< empty when no job has a start
+  size_t runs = 0;     ///< jobs drawn
+  size_t bars = 0;     ///< bars drawn: runs of one state on a lane closer
+                       ///< than a pixel are one bar
+  size_t lanes = 0;    ///< lanes drawn
+  size_t hosts = 0;    ///< lanes are grouped by host when more than one
+  double seconds = 0;  ///< from the first start to the last end, at least 1
 };
 
 /// Draws the jobs of `study` that have a start.

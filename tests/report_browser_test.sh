@@ -189,6 +189,23 @@ check "filtered: the failed job shown" holds "$kept/filtered.dom.html" '<tr clas
 check "filtered: no other row" test "$(times_in "$kept/filtered.dom.html" '<tr class="s-')" -eq 1
 check "filtered: says how many are shown" holds "$kept/filtered.dom.html" "1 of ${#dirs[@]} jobs shown"
 
+# Records that hold the launcher's peak memory and CPU time: their
+# distribution, the largest jobs, and the table sorted by memory.
+for k in 1 2 3 4; do
+    sed -i "s/\"max_rss_kib\":null/\"max_rss_kib\":$((k * 40960))/; s/\"user_seconds\":null/\"user_seconds\":0.$k/; s/\"system_seconds\":null/\"system_seconds\":0.0$k/" \
+        "ok$k/job.result"
+done
+"$batch" --status --report figures.html "${jobs[@]}" >/dev/null 2>&1
+browse "file://$study/figures.html#sort=7d" "$kept/figures.dom.html" "$kept/chromium-figures.log" \
+    --dump-dom
+check "figures: the distribution of peak memory" holds "$kept/figures.dom.html" "Peak memory of 4 jobs"
+check "figures: the largest jobs" holds "$kept/figures.dom.html" "Largest jobs, by peak memory"
+first_row=$(grep -oE '<tr class="s-[a-z-]+"><td>[^<]*</td>' "$kept/figures.dom.html" | head -1)
+check "figures: sorted by peak memory, largest first" test "$first_row" = '<tr class="s-finished"><td>ok4</td>'
+check "figures: the CPU time" holds "$kept/figures.dom.html" '<td data-v="163840">160 MiB</td><td>0.44</td>'
+browse "file://$study/figures.html" /dev/null "$kept/chromium-figures-screenshot.log" \
+    --screenshot="$kept/figures.png" --window-size=1400,1800 --hide-scrollbars
+
 browse "$page" /dev/null "$kept/chromium-screenshot.log" \
     --screenshot="$kept/report.png" --window-size=1400,1800 --hide-scrollbars
 check "a screenshot" test "$(head -c 4 "$kept/report.png" 2>/dev/null | od -An -c | tr -d ' ')" = '211PNG'
