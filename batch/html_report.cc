@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
-#include <numeric>
 #include <vector>
 
 #include "batch/command_line.h"

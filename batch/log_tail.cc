@@ -55,12 +55,13 @@ std::string LastLines(const std::string& text, size_t lines, bool partial, bool*
 
 LogTail ReadLogTail(const std::string& path, size_t lines, size_t bytes) {
   LogTail tail;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
   std::string text;
   int partial = fd < 0 ? -1 : ReadEnd(fd, bytes, &text);
   if (partial < 0) {
+    bool other = errno == EINVAL || errno == ELOOP;
     tail.problem = "cannot read " + path + ": " +
-                   (errno == EINVAL ? std::string("not a regular file") : std::strerror(errno));
+                   (other ? std::string("not a regular file") : std::strerror(errno));
   } else {
     tail.text = LastLines(text, lines, partial == 1, &tail.cut);
   }

@@ -14,8 +14,8 @@ struct LogTail {
 };
 
 /// The last `lines` lines of the file `path` within its last `bytes`
-/// bytes; a line cut by that bound is left out. A FIFO or a device is not
-/// read: it is no log.
+/// bytes; a line cut by that bound is left out. A FIFO, a device or a
+/// symbolic link is not read: the batch's logs are files of their own.
 LogTail ReadLogTail(const std::string& path, size_t lines, size_t bytes);
 
 #endif  // KVSOLVER_BATCH_LOG_TAIL_H_
