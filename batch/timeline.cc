@@ -18,6 +18,7 @@ constexpr double kRight = 14;
 constexpr double kTop = 4;
 constexpr double kAxis = 24;
 constexpr double kLanesHeight = 420;  // what the lanes share, at most
+constexpr double kUnsuccessfulWidth = 4;  // pixels at least, to be seen among the others
 
 /// A job's last attempt, in seconds since the study's first start.
 struct Run {
@@ -50,6 +51,11 @@ std::vector<Run> Runs(const Study& study, std::vector<std::string>* hosts, std::
   return runs;
 }
 
+/// Whether a job in `state` did well, so its bar may be as thin as a pixel.
+bool Good(const std::string& state) {
+  return state == "finished" || state == "reused";
+}
+
 /// One bar: the runs of one state next to each other on a lane.
 struct Bar {
   size_t lane;
@@ -62,7 +68,8 @@ struct Bar {
 };
 
 /// The runs' bars, a lane's runs of one state less than a pixel apart
-/// made one; the unsuccessful last, so they are drawn on top.
+/// made one; the unsuccessful at least a few pixels wide, beside the bar
+/// before them, and last, so they are drawn on top.
 std::vector<Bar> Bars(const Study& study, const std::vector<Run>& runs, const Lanes& lanes,
                       double span, double pixel) {
   std::vector<size_t> order(runs.size());
@@ -76,10 +83,12 @@ std::vector<Bar> Bars(const Study& study, const std::vector<Run>& runs, const La
     std::string state = ShownState(study, runs[k].job);
     double seconds = runs[k].end - runs[k].start;
     double start = lanes.start[k], end = start + seconds;
-    double x0 = kLeft + start * scale, x1 = std::max(kLeft + end * scale, x0 + pixel);
-    Bar* last = bars.empty() ? nullptr : &bars.back();
-    if (last != nullptr && last->lane == lanes.lane[k] && last->state == state &&
-        x0 <= last->x1 + pixel) {
+    Bar* last = bars.empty() || bars.back().lane != lanes.lane[k] ? nullptr : &bars.back();
+    double x0 = kLeft + start * scale;
+    if (!Good(state) && last != nullptr) x0 = std::max(x0, last->x1);  // beside, not under
+    double least = Good(state) ? pixel : kUnsuccessfulWidth * pixel;
+    double x1 = std::max(kLeft + end * scale, x0 + least);
+    if (last != nullptr && last->state == state && x0 <= last->x1 + pixel) {
       last->x1 = std::max(last->x1, x1);
       last->to = std::max(last->to, end);
       last->shortest = std::min(last->shortest, seconds);
@@ -89,9 +98,7 @@ std::vector<Bar> Bars(const Study& study, const std::vector<Run>& runs, const La
     }
     bars.push_back({lanes.lane[k], state, x0, x1, runs[k].job, 1, start, end, seconds, seconds});
   }
-  std::stable_partition(bars.begin(), bars.end(), [](const Bar& bar) {
-    return bar.state == "finished" || bar.state == "reused";
-  });
+  std::stable_partition(bars.begin(), bars.end(), [](const Bar& bar) { return Good(bar.state); });
   return bars;
 }
 

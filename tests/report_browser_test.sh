@@ -82,15 +82,26 @@ check "--report to a directory: nothing ran" test ! -e ok1/job.log
 
 # While the batch runs the page says so and reloads itself; at the end it
 # does neither.
-KVSOLVER=$scratch/launcher "$batch" -j 2 --timeout 2 --kill-after 1 --report report.html \
+# The job that hangs holds the batch for 7 s: long enough for the page to
+# be written again, with the jobs that ended by then.
+KVSOLVER=$scratch/launcher "$batch" -j 2 --timeout 7 --kill-after 1 --report report.html \
     "${jobs[@]}" >table 2>/dev/null &
 run=$!
 await report.html
+cp report.html "$kept/started.html"
+for _ in $(seq 150); do
+    grep -qF 'data-state="s-finished"><span class="dot"></span><b>6</b>' report.html && break
+    sleep 0.1
+done
 cp report.html "$kept/running.html"
 wait "$run"
 status=$?
 cp report.html "$kept/report.html"
 check "the batch: exit status 1" test "$status" -eq 1
+check "the page at the start: every job waiting" \
+    holds "$kept/started.html" "data-state=\"s-waiting\"><span class=\"dot\"></span><b>${#dirs[@]}</b>"
+check "the page written again while it runs: the jobs ended by then" \
+    holds "$kept/running.html" 'data-state="s-finished"><span class="dot"></span><b>6</b>'
 check "the page while it runs: still running" holds "$kept/running.html" "Still running:"
 check "the page while it runs: reloads itself" holds "$kept/running.html" 'http-equiv="refresh"'
 check "the final page: when it ended" holds report.html '<dt>ended</dt><dd>20'
