@@ -9,6 +9,7 @@
 
 #include "batch/command_line.h"
 #include "batch/histogram.h"
+#include "batch/histogram_chart.h"
 #include "batch/html_text.h"
 #include "batch/job_figures.h"
 #include "batch/job_table.h"
@@ -337,6 +338,15 @@ TEST(HistogramTest, NiceBins) {
     EXPECT_DOUBLE_EQ(h.width, c.width) << c.what;
     EXPECT_LE(h.counts.size(), c.most) << c.what;
   }
+}
+
+TEST(HistogramTest, DrawnBinsSayTheirRangeAndCount) {
+  std::string svg = DrawHistogram(Bin({0.1, 0.4, 0.45, 1.9}, 10), "s");
+  EXPECT_EQ(Occurrences(svg, "<rect "), 3u) << "no bar for an empty bin";
+  EXPECT_NE(svg.find("<title>0.0 to 0.2 s: 1 job</title>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>0.4 to 0.6 s: 2 jobs</title>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>1.8 to 2.0 s: 1 job</title>"), std::string::npos);
+  EXPECT_EQ(DrawHistogram(Bin({}, 10), "MiB"), "");
 }
 
 TEST(TimelineTest, BarsAPersonCanRead) {
