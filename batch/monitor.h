@@ -46,7 +46,9 @@ class Monitor {
 
  private:
   void WriteSummaryNow();
+  /// Writes the report now, if there is one.
   void WriteReportNow();
+  /// Says the first reason a file could not be written, and keeps it.
   void Note(const std::string& why);
 
   Study* study_;
@@ -55,9 +57,9 @@ class Monitor {
   std::string failure_;
   bool changed_ = false;
   std::chrono::steady_clock::time_point written_;
-  std::string report_;
-  ReportContext context_;
-  bool report_changed_ = false;
+  std::string report_;       ///< the report's path, or empty
+  ReportContext context_;    ///< what the report tells of the batch
+  bool report_changed_ = false;  ///< a job started or ended since it was written
   std::chrono::steady_clock::time_point report_written_;
 };
 
