@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "batch/escape.h"
+#include "batch/html_report.h"
 #include "batch/local.h"
 #include "batch/monitor.h"
 #include "batch/options.h"
@@ -174,6 +175,10 @@ int main(int argc, char** argv) {
       why = WriteSummary(request.summary, study);
       if (!why.empty()) return Fail(why);
     }
+    if (!request.report.empty()) {
+      why = WriteHtmlReport(request.report, study, ContextNow(argc, argv, true));
+      if (!why.empty()) return Fail(why);
+    }
     return Report(study, nullptr);
   }
 
@@ -184,11 +189,17 @@ int main(int argc, char** argv) {
     why = WriteSummary(request.summary, study);
     if (!why.empty()) return UsageError(why);
   }
+  ReportContext context = ContextNow(argc, argv, false);
+  if (!request.report.empty()) {
+    why = WriteHtmlReport(request.report, study, context);
+    if (!why.empty()) return UsageError(why);
+  }
   Pace pace;
   pace.parallel = request.parallel > 0 ? request.parallel
                                        : static_cast<size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   pace.max_fails = request.max_fails;
   Monitor monitor(&study, pace.parallel, request.summary);
+  monitor.KeepReport(request.report, context);
   if (request.slurm) {
     SlurmEnd end = RunOnSlurm(settings, slurm, groups, request.detach, &monitor, &why);
     if (end == SlurmEnd::kFailed) return Fail(why);

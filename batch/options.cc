@@ -23,6 +23,7 @@ const char kBatchUsage[] =
     "      --model NAME     the model for .kss jobs, passed as given\n"
     "      --summary FILE   the rows as tab-separated values (JSON Lines for .jsonl),\n"
     "                       kept up to date while the batch runs\n"
+    "      --report FILE    a page to look at (HTML, self-contained), kept up to date\n"
     "      --resume         keep finished results whose job and model files are\n"
     "                       unchanged; run the rest\n"
     "      --retries N      run a job again, up to N more times, when it was lost,\n"
@@ -47,14 +48,14 @@ const char kBatchUsage[] =
     "Each job's output goes to DIR/NAME.log, how it ended to DIR/NAME.result.\n"
     "Jobs in one directory run one after the other. Exit status: 0 when every\n"
     "job finished (or was reused), 1 when any did not, 2 for a usage error or a\n"
-    "table or summary that could not be written. See man kvsolver-batch.\n";
+    "table, summary or report that could not be written. See man kvsolver-batch.\n";
 
 namespace {
 
 enum LongOnly {
   kModel = 256, kSummary, kResume, kRetries, kRetryOn, kTimeout, kKillAfter, kMaxFails,
   kStatus, kSlurm, kSbatchOption, kTask, kVersion, kPerTask, kJobName, kSlurmOutput,
-  kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed,
+  kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed, kReport,
 };
 
 constexpr option kOptions[] = {
@@ -62,6 +63,7 @@ constexpr option kOptions[] = {
     {"jobs", required_argument, nullptr, 'j'},
     {"model", required_argument, nullptr, kModel},
     {"summary", required_argument, nullptr, kSummary},
+    {"report", required_argument, nullptr, kReport},
     {"resume", no_argument, nullptr, kResume},
     {"retries", required_argument, nullptr, kRetries},
     {"retry-on", required_argument, nullptr, kRetryOn},
@@ -144,6 +146,7 @@ std::string TakeOption(int option, const char* arg, Request* r) {
         return "--model holds a line end";
       return "";
     case kSummary: r->summary = arg; return "";
+    case kReport: r->report = arg; return "";
     case kResume: r->resume = true; return "";
     case kRetries:
       if (!ReadInteger(arg, 0, 1000, &n)) return "--retries needs a number from 0 to 1000";

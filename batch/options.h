@@ -10,6 +10,7 @@ struct Request {
   size_t parallel = 0;                 ///< -j; 0: the CPUs
   std::string model;                   ///< --model
   std::string summary;                 ///< --summary
+  std::string report;                  ///< --report
   bool resume = false;                 ///< --resume
   int retries = 0;                     ///< --retries; 1 when only --retry-on is given
   std::vector<int> retry_on;           ///< --retry-on

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/escape.h"
+#include "batch/replace_file.h"
 #include "batch/summary_target.h"
 
 namespace {
@@ -198,24 +199,5 @@ bool PrintTable(const Study& study, FILE* out) {
 std::string WriteSummary(const std::string& path, const Study& study) {
   std::string refused = SummaryTargetProblem(path, {});
   if (!refused.empty()) return refused;
-  std::string text = SummaryText(path, study);
-  size_t slash = path.rfind('/');
-  std::string temporary = (slash == std::string::npos ? "" : path.substr(0, slash + 1)) +
-                          ".kvsolver-batch-summary-XXXXXX";
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
-  size_t done = 0;
-  ssize_t n = 0;
-  while (done < text.size() && (n = write(fd, text.data() + done, text.size() - done)) > 0)
-    done += static_cast<size_t>(n);
-  std::string why;
-  if (done < text.size()) why = std::strerror(n < 0 ? errno : ENOSPC);
-  mode_t mask = umask(0);
-  umask(mask);
-  if (fchmod(fd, 0666 & ~mask) != 0 && why.empty()) why = std::strerror(errno);
-  if (close(fd) != 0 && why.empty()) why = std::strerror(errno);
-  if (why.empty() && rename(temporary.c_str(), path.c_str()) != 0) why = std::strerror(errno);
-  if (why.empty()) return "";
-  unlink(temporary.c_str());
-  return "cannot write " + path + ": " + why;
+  return ReplaceFile(path, SummaryText(path, study), ".kvsolver-batch-summary-");
 }

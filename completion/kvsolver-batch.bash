@@ -3,11 +3,11 @@
 #   kvsolver-batch <TAB>           job files (*.kcf, *.acf, *.kss) and
 #                                  directories, whose job files come next
 #   --model <TAB>                  model files (*.kmd) and directories
-#   -a, --summary <TAB>            any file
+#   -a, --summary, --report <TAB>  any file
 # Names are looked up in the directory that the word typed so far names
 # ("sub/" in "sub/jo"), or in the working directory, and never expanded.
 
-_kvsolver_batch_options="--arg-file= --jobs= --model= --summary= --resume --retries=
+_kvsolver_batch_options="--arg-file= --jobs= --model= --summary= --report= --resume --retries=
 --retry-on= --timeout= --kill-after= --max-fails= --dry-run --status --slurm
 --sbatch-option= --help --version"
 
@@ -37,7 +37,7 @@ _kvsolver_batch() {
             COMPREPLY=()
             return 0 ;;
         --model) kinds="kmd" ;;
-        -a|--arg-file|--summary) kinds="any" ;;
+        -a|--arg-file|--summary|--report) kinds="any" ;;
         *)
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$_kvsolver_batch_options" -- "$cur")

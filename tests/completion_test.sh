@@ -47,9 +47,10 @@ expect 'dir.kcf/|job.acf|job.kcf|load.kss|other.acf|sub/|two words.kcf|x$(touch 
     kvsolver-batch ''
 expect 'sub/case.kcf|sub/deep/|sub/part.kss' kvsolver-batch -j 2 sub/
 expect 'beam.kmd|dir.kcf/|sub/' kvsolver-batch --model ''
-expect '--resume|--retries=|--retry-on=' kvsolver-batch --re
+expect '--report=|--resume|--retries=|--retry-on=' kvsolver-batch --re
 expect '' kvsolver-batch --timeout ''
 expect 'notes.txt' kvsolver-batch -a n
+expect 'notes.txt' kvsolver-batch --report n
 [[ -e pwned ]] && { echo "FAIL: a file name was run"; failed=$((failed + 1)); }
 
 echo "completion: $passed passed, $failed failed"
