@@ -140,13 +140,16 @@ fresh heavy; fresh busy
 KVSOLVER=$real KVS_STANDIN_SOLVE_MEMORY=200 "$batch" --summary cost.tsv heavy/job.kcf >/dev/null 2>&1
 KVS_STANDIN_SOLVE_CPU=1 "$batch" --summary cost2.tsv busy/job.kcf >/dev/null 2>&1
 kib=$(awk -F'\t' 'NR == 2 {print $11}' cost.tsv)
-check "200 MiB held: the peak is 200 to 220 MiB ($kib KiB)" \
-    test "$kib" -ge $((200 * 1024)) -a "$kib" -le $((220 * 1024))
+# A sanitizer's shadow of the 200 MiB, and its own, count too.
+most=220
+ldd "$real" | grep -q libasan && most=260
+check "200 MiB held: the peak is 200 to $most MiB ($kib KiB)" \
+    test "$kib" -ge $((200 * 1024)) -a "$kib" -le $((most * 1024))
 cpu=$(awk -F'\t' 'NR == 2 {print $12 + $13}' cost2.tsv)
 check "a second of CPU burnt: 0.9 to 1.5 s ($cpu s)" \
     awk -v s="$cpu" 'BEGIN {exit !(s >= 0.9 && s <= 1.5)}'
 "$batch" --status heavy/job.kcf busy/job.kcf >table 2>/dev/null
-check "the table shows the peak in MiB" grep -qE '^heavy .* 2[01][0-9]\.[0-9] MiB  +[0-9]+\.[0-9]{2}$' table
+check "the table shows the peak in MiB" grep -qE '^heavy .* 2[0-5][0-9]\.[0-9] MiB  +[0-9]+\.[0-9]{2}$' table
 check "the table shows the CPU seconds" grep -qE '^busy .* MiB  +1\.[0-4][0-9]$' table
 # A study whose results an earlier version wrote still reads, without figures.
 sed -E 's/"version":2/"version":1/; s/"max_rss_kib":[0-9]+,//; s/,"system_seconds":[0-9.e-]+//; s/,"user_seconds":[0-9.e-]+//' \
