@@ -36,7 +36,6 @@ void ReadResults(Study* study) {
     std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
     if (dirfd >= 0) close(dirfd);
     results.push_back(result ? *result : Unrun(State::kNotRun, "no result", ""));
-    results.back().log = study->results[i].log;
     if (result && result->state == State::kRunning && !result->task.empty())
       jobs_running.push_back(result->task.substr(0, result->task.find('_')));
   }

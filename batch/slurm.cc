@@ -66,7 +66,6 @@ void Collect(const TaskSettings& settings, const std::vector<size_t>& jobs, Moni
     }
     std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
     if (!result || result->batch != settings.batch) continue;
-    result->log = study.results[i].log;
     if (result->state == State::kRunning)
       monitor->Started(i);
     else

@@ -22,6 +22,8 @@ void Study::End(size_t i, Result result) {
   ended[i] = true;
   ++ended_count;
   if (!Succeeded(result.state)) ++unsuccessful;
+  // The log is the study's own: a record read back may name it lossily.
+  result.log = results[i].log;
   if (result.state != State::kNotRun && result.state != State::kReused && result.seconds > 0) {
     run_seconds += result.seconds;
     ++run_count;

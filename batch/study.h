@@ -28,7 +28,8 @@ struct Study {
   /// Records that an attempt of job `i` began.
   void Start(size_t i);
 
-  /// Records job `i`'s final result; a second one for the same job is ignored.
+  /// Records job `i`'s final result with the job's own log path, whatever
+  /// log the result names; a second one for the same job is ignored.
   void End(size_t i, Result result);
 
   /// Whether every job ended finished or reused.

@@ -159,6 +159,7 @@ if [[ $mode == local ]]; then
     interrupt TERM 143
     interrupt HUP 129
     source "$here/batch_stories.sh"
+    source "$here/batch_name_stories.sh"
 else
     source "$here/batch_slurm_stories.sh"
 fi
