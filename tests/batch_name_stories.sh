@@ -52,24 +52,22 @@ check "odd names: the TSV's logs name the logs" \
 # JSON Lines: a name that is UTF-8 is a plain string; any other has U+FFFD
 # for its stray bytes and its bytes in hexadecimal beside it.
 "$batch" --status --summary bytes.jsonl "${odd_jobs[@]}" >/dev/null 2>&1
-hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
-json_names=''
-for d in "${odd[@]}"; do
-    if [[ $d == *[$'\x80'-$'\xff']* && $d != $'c1\xc2\x85' ]]; then
-        json_names+="$(hex "bytes/$d")"
-    else
-        json_names+="=bytes/$d"
-    fi
-    json_names+=$'\n'
-done
-json_names+="$(hex "bytes/a"$'\xff')"
-same "odd names: JSON Lines keeps each directory's bytes" "$json_names" \
-    "$(jq -r '.directory_bytes // ("=" + .directory)' bytes.jsonl)"
-same "odd names: JSON Lines shows U+FFFD for a stray byte" "bytes/a"$'\xef\xbf\xbd' \
-    "$(jq -r 'select(.directory_bytes == "'"$(hex "bytes/a"$'\xfe')"'") | .directory' bytes.jsonl)"
-check "odd names: JSON Lines keeps a\\xff and a\\xfe apart" \
-    test "$(jq -r '.log_bytes // .log' bytes.jsonl | sort -u | wc -l)" -eq 7
+same "odd names: JSON Lines' directories" "bytes/c1"$'\xc2\x85'"
+bytes/raw"$'\xef\xbf\xbd'"
+bytes/a"$'\xef\xbf\xbd'"
+bytes/a"$'\xef\xbf\xbd'"
+bytes/t\\tab
+bytes/t"$'\t'"ab
+bytes/a"$'\xef\xbf\xbd' "$(json_key bytes.jsonl directory)"
+same "odd names: JSON Lines keeps the bytes of each name that is not UTF-8" "-
+$(hex "bytes/raw"$'\x9b')
+$(hex "bytes/a"$'\xff')
+$(hex "bytes/a"$'\xfe')
+-
+-
+$(hex "bytes/a"$'\xff')" "$(json_key bytes.jsonl directory_bytes)"
+same "odd names: JSON Lines keeps each log apart" "7" \
+    "$(paste <(json_key bytes.jsonl log) <(json_key bytes.jsonl log_bytes) | sort -u | wc -l)"
 check "odd names: JSON Lines' logs name the logs" \
-    test "$(jq -r '.log_bytes // empty' bytes.jsonl | while read -r h; do
-                log=$(printf "$(sed 's/../\\x&/g' <<<"$h")"); [[ -e $log ]] && echo; done |
-            wc -l)" -eq 4
+    test "$(json_key bytes.jsonl log_bytes | grep -v '^-$' | while read -r h; do
+                [[ -e $(printf "$(sed 's/../\\x&/g' <<<"$h")") ]] && echo; done | wc -l)" -eq 4

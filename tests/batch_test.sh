@@ -50,6 +50,10 @@ same() {  # description want got
 steady() { sed -E 's/  +[0-9]+\.[0-9]{2}$/  S/; s/ +seconds$/  seconds/'; }
 # A table row's state column: row PATTERN FILE.
 state_of() { grep -E "^$1 " "$2" | awk -F'  +' '{print $3}'; }
+# Each row's KEY in JSON Lines FILE, "-" where it has none: json_key FILE KEY.
+json_key() { key=$2 perl -CO -MJSON::PP -ne 'print decode_json($_)->{$ENV{key}} // "-", "\n"' "$1"; }
+# NAME's bytes in lowercase hexadecimal: hex NAME.
+hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # Waits until FILE exists (at most 30 s).
 await() { for _ in $(seq 300); do [[ -e $1 ]] && return 0; sleep 0.1; done; return 1; }
 # A directory of one job that finishes: fresh DIR [NAME].
