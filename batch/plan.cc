@@ -31,10 +31,7 @@ void ReadResults(Study* study) {
   std::vector<Result> results;
   std::vector<std::string> jobs_running;
   for (size_t i = 0; i < study->jobs.size(); ++i) {
-    const Job& job = study->jobs[i];
-    int dirfd = OpenDirectory(job);
-    std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
-    if (dirfd >= 0) close(dirfd);
+    std::optional<Result> result = ReadJobResult(study->jobs[i]);
     results.push_back(result ? *result : Unrun(State::kNotRun, "no result", ""));
     if (result && result->state == State::kRunning && !result->task.empty())
       jobs_running.push_back(result->task.substr(0, result->task.find('_')));

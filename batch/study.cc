@@ -1,6 +1,16 @@
 #include "batch/study.h"
 
+#include <unistd.h>
+
 #include <utility>
+
+std::optional<Result> ReadJobResult(const Job& job) {
+  int dirfd = OpenDirectory(job);
+  if (dirfd < 0) return std::nullopt;
+  std::optional<Result> result = ReadResult(dirfd, job.result);
+  close(dirfd);
+  return result;
+}
 
 Study::Study(std::vector<Job> all)
     : jobs(std::move(all)),

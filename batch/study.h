@@ -10,6 +10,10 @@
 #include "batch/jobs.h"
 #include "batch/result.h"
 
+/// The .result file in `job`'s directory; nothing when there is none, it
+/// does not parse, or the directory can't be opened.
+std::optional<Result> ReadJobResult(const Job& job);
+
 /// The jobs of a batch and their results so far.
 struct Study {
   std::vector<Job> jobs;
