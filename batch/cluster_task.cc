@@ -3,25 +3,36 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <stdexcept>
 
 #include "batch/escape.h"
 #include "batch/result.h"
+#include "batch/study.h"
 #include "batch/task.h"
 
 using Json = nlohmann::json;
 
 namespace {
 
+/// The name (a path) at `key` of `object`, as the batch's PutName wrote
+/// it. Throws when there is none.
+std::string NameAt(const Json& object, const std::string& key) {
+  std::optional<std::string> name = TakeName(object, key);
+  if (!name) throw std::invalid_argument("no name at " + key);
+  return *name;
+}
+
 /// What every task of list `list` is told, on this node.
 TaskSettings SettingsOf(const Json& list) {
   TaskSettings settings;
-  settings.launcher = list.at("launcher").get<std::string>();
-  settings.model = list.at("model").get<std::string>();
+  settings.launcher = NameAt(list, "launcher");
+  settings.model = NameAt(list, "model");
   settings.batch = list.at("batch").get<std::string>();
   settings.resume = list.at("resume").get<bool>();
   settings.retries = list.at("retries").get<int>();
@@ -34,9 +45,19 @@ TaskSettings SettingsOf(const Json& list) {
   const char* index = std::getenv("SLURM_ARRAY_TASK_ID");
   if (job != nullptr && index != nullptr) {
     settings.task = std::string(job) + "_" + index;
-    settings.output = list.at("folder").get<std::string>() + "/" + settings.task + ".out";
+    settings.output = NameAt(list, "folder") + "/" + settings.task + ".out";
   }
   return settings;
+}
+
+/// The attempts made of `job` before this task runs it: `listed`, those of
+/// the batch's earlier rounds, or the one a run of this batch was making
+/// when Slurm cut its task off and started it again (a requeue), so that
+/// the count goes on and that run's log is kept as NAME.log.N.
+int AttemptsBefore(const TaskSettings& settings, const Job& job, int listed) {
+  std::optional<Result> marker = ReadJobResult(job);
+  bool cut_off = marker && marker->batch == settings.batch && marker->state == State::kRunning;
+  return cut_off ? std::max(listed, marker->attempts) : listed;
 }
 
 /// Leaves each of `jobs` a lost result that says why.
@@ -78,9 +99,9 @@ int RunClusterTask(const std::string& path, size_t offset, int prologue_status) 
       std::vector<size_t> indexes;
       for (const Json& entry : directory.at("jobs")) {
         Job job;
-        NameJob(directory.at("directory").get<std::string>(),
-                entry.at("file").get<std::string>(), &job);
-        job.earlier_attempts = entry.at("earlier_attempts").get<int>();
+        NameJob(NameAt(directory, "directory"), NameAt(entry, "file"), &job);
+        job.earlier_attempts =
+            AttemptsBefore(settings, job, entry.at("earlier_attempts").get<int>());
         indexes.push_back(jobs.size());
         jobs.push_back(job);
       }
@@ -92,7 +113,7 @@ int RunClusterTask(const std::string& path, size_t offset, int prologue_status) 
       reported = RunTask(settings, jobs, indexes, -1) && reported;
     }
     return reported ? 0 : 1;
-  } catch (const nlohmann::json::exception& error) {
+  } catch (const std::exception& error) {
     std::fprintf(stderr, "kvsolver-batch: %s is no task list: %s\n",
                  EscapeControls(path).c_str(), error.what());
     return 2;

@@ -70,7 +70,6 @@ void ReadResults(Study* study) {
     }
     if (dirfd >= 0) close(dirfd);
     results.push_back(result ? *result : Unrun(State::kNotRun, "no result", ""));
-    results.back().log = study->results[i].log;
     if (result && result->state == State::kRunning && !result->task.empty())
       jobs_running.push_back(result->task.substr(0, result->task.find('_')));
   }

@@ -56,6 +56,26 @@ Row TableRow(const Job& job, const Result& r) {
           r.started.empty() ? "" : Fixed(r.seconds, 2), MemoryText(r.max_rss_kib), CpuText(r)};
 }
 
+/// A job's row of the JSON Lines summary, without a line end. Names keep
+/// their bytes (PutName); a meaning that is no UTF-8 shows U+FFFD.
+std::string JsonRow(const Job& job, const Result& r) {
+  nlohmann::ordered_json row = nlohmann::ordered_json::object();
+  PutName(&row, "directory", job.directory);
+  PutName(&row, "job", job.file);
+  row["state"] = StateName(r.state);
+  row["return_value"] = r.return_value ? nlohmann::ordered_json(*r.return_value) : nullptr;
+  row["meaning"] = r.meaning;
+  row["attempts"] = r.attempts;
+  row["seconds"] = r.seconds;
+  row["started"] = r.started;
+  PutName(&row, "host", r.host);
+  PutName(&row, "log", r.log);
+  row["max_rss_kib"] = FigureJson(r.max_rss_kib);
+  row["user_seconds"] = FigureJson(r.user_seconds);
+  row["system_seconds"] = FigureJson(r.system_seconds);
+  return row.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 /// The summary's lines for the jobs that have ended.
 std::string SummaryText(const std::string& path, const Study& study) {
   bool json = path.size() >= 6 && path.compare(path.size() - 6, 6, ".jsonl") == 0;
@@ -67,14 +87,7 @@ std::string SummaryText(const std::string& path, const Study& study) {
     const Job& job = study.jobs[i];
     const Result& r = study.results[i];
     if (json) {
-      nlohmann::ordered_json row = {
-          {"directory", job.directory}, {"job", job.file}, {"state", StateName(r.state)},
-          {"return_value", r.return_value ? nlohmann::ordered_json(*r.return_value) : nullptr},
-          {"meaning", r.meaning}, {"attempts", r.attempts}, {"seconds", r.seconds},
-          {"started", r.started}, {"host", r.host}, {"log", r.log},
-          {"max_rss_kib", FigureJson(r.max_rss_kib)}, {"user_seconds", FigureJson(r.user_seconds)},
-          {"system_seconds", FigureJson(r.system_seconds)}};
-      text += row.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+      text += JsonRow(job, r) + "\n";
       continue;
     }
     for (const std::string& field :

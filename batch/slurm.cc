@@ -2,14 +2,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
-#include <algorithm>
 #include <map>
+#include <utility>
 
 #include "batch/escape.h"
 #include "batch/program_path.h"
@@ -66,7 +69,6 @@ void Collect(const TaskSettings& settings, const std::vector<size_t>& jobs, Moni
     }
     std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
     if (!result || result->batch != settings.batch) continue;
-    result->log = study.results[i].log;
     if (result->state == State::kRunning)
       monitor->Started(i);
     else
@@ -77,16 +79,32 @@ void Collect(const TaskSettings& settings, const std::vector<size_t>& jobs, Moni
 
 /// The latest record this batch's task left for job `i`, final or running.
 std::optional<Result> Latest(const TaskSettings& settings, const Job& job) {
-  int dirfd = OpenDirectory(job);
-  std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
-  if (dirfd >= 0) close(dirfd);
+  std::optional<Result> result = ReadJobResult(job);
   if (result && result->batch != settings.batch) result.reset();
   return result;
+}
+
+/// Replaces the "running" that this batch's task left in `job`'s .result
+/// with `settled`, what the batch made of the job when the task ended, so
+/// that --status later says the same. Leaves a directory that another
+/// batch holds now alone; says on standard error when it can't write.
+void RecordSettled(const TaskSettings& settings, const Job& job, const Result& settled) {
+  int dirfd = OpenDirectory(job);
+  std::string shown = PathInDirectory(job, job.result);
+  std::string why = dirfd < 0 ? "cannot replace " + shown + ": " + std::strerror(errno) : "";
+  bool held_elsewhere = dirfd >= 0 && flock(dirfd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  std::optional<Result> now =
+      dirfd >= 0 && !held_elsewhere ? ReadResult(dirfd, job.result) : std::nullopt;
+  if (now && now->batch == settings.batch && now->state == State::kRunning)
+    why = ReplaceResult(dirfd, job.result, shown, settled);
+  if (dirfd >= 0) close(dirfd);
+  if (!why.empty()) std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeControls(why).c_str());
 }
 
 /// Settles the jobs of `task`, which Slurm no longer runs, that have no
 /// final result: not run or stopped after a cancel; otherwise lost, with
 /// Slurm's word and the task's output, or put in `*again` to be run again.
+/// A job the task left marked running keeps the batch's verdict on disk.
 void Settle(const TaskSettings& settings, const SlurmSettings& slurm, const Followed& task,
             bool cancelled, Monitor* monitor, std::vector<int>* attempts_made,
             std::vector<size_t>* again) {
@@ -101,15 +119,25 @@ void Settle(const TaskSettings& settings, const SlurmSettings& slurm, const Foll
     auto from_marker = [&](State state, const std::string& meaning) {
       Result result = Unrun(state, meaning, study.results[i].log);
       if (!marker) return result;
+      result.batch = settings.batch;
       result.attempts = marker->attempts;
       result.started = marker->started;
       result.host = marker->host;
+      result.task = marker->task;
+      result.output = marker->output;
       return result;
     };
+    // The verdict on a job its task left marked running, kept on disk too.
+    auto settle = [&](Result result) {
+      if (marker) RecordSettled(settings, study.jobs[i], result);
+      monitor->Ended(i, std::move(result));
+    };
     if (cancelled) {
-      monitor->Ended(i, marker ? from_marker(State::kKilled,
-                                             "stopped with the batch: its task cancelled (SIGTERM)")
-                               : from_marker(State::kNotRun, "the batch was stopped"));
+      Result stopped =
+          marker ? from_marker(State::kKilled, "stopped with the batch: its task cancelled (SIGTERM)")
+                 : from_marker(State::kNotRun, "the batch was stopped");
+      if (marker) stopped.signal = SIGTERM;
+      settle(stopped);
       continue;
     }
     int attempts = std::max(marker ? marker->attempts : 0, (*attempts_made)[i] + 1);
@@ -124,7 +152,7 @@ void Settle(const TaskSettings& settings, const SlurmSettings& slurm, const Foll
                                   (slurm_state.empty() ? "state unknown" : slurm_state) +
                                   "); see " + output);
     lost.attempts = attempts;
-    monitor->Ended(i, lost);
+    settle(lost);
   }
 }
 

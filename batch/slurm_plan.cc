@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
+#include "batch/escape.h"
+
 using Json = nlohmann::json;
 
 std::vector<std::vector<size_t>> PackTasks(size_t groups, size_t per_task) {
@@ -35,20 +37,27 @@ std::string TaskList(const TaskSettings& settings, const std::string& folder,
       std::string directory = realpath(first.directory.c_str(), real) != nullptr
                                   ? std::string(real) : first.directory;
       Json jobs = Json::array();
-      for (size_t i : groups[g])
-        jobs.push_back({{"index", i}, {"file", study.jobs[i].file},
-                        {"earlier_attempts", attempts_made[i]}});
-      directories.push_back({{"directory", directory}, {"jobs", jobs}});
+      for (size_t i : groups[g]) {
+        Json job = {{"index", i}, {"earlier_attempts", attempts_made[i]}};
+        PutName(&job, "file", study.jobs[i].file);
+        jobs.push_back(job);
+      }
+      Json entry = {{"jobs", jobs}};
+      PutName(&entry, "directory", directory);
+      directories.push_back(entry);
     }
     list_of_tasks.push_back(directories);
   }
-  Json list = {{"launcher", settings.launcher}, {"model", settings.model},
-               {"batch", settings.batch},       {"resume", settings.resume},
+  Json list = {{"batch", settings.batch},       {"resume", settings.resume},
                {"retries", settings.retries},   {"retry_on", settings.retry_on},
                {"timeout", settings.limits.timeout},
                {"kill_after", settings.limits.kill_after},
-               {"folder", folder},              {"tasks", list_of_tasks}};
-  return list.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+               {"tasks", list_of_tasks}};
+  // Paths are names: the nodes get their bytes back (TakeName).
+  PutName(&list, "launcher", settings.launcher);
+  PutName(&list, "model", settings.model);
+  PutName(&list, "folder", folder);
+  return list.dump() + "\n";
 }
 
 std::string ShellWord(const std::string& text) {

@@ -10,6 +10,10 @@
 #include "batch/jobs.h"
 #include "batch/result.h"
 
+/// The .result file in `job`'s directory; nothing when there is none, it
+/// does not parse, or the directory can't be opened.
+std::optional<Result> ReadJobResult(const Job& job);
+
 /// The jobs of a batch and their results so far.
 struct Study {
   std::vector<Job> jobs;
@@ -28,7 +32,8 @@ struct Study {
   /// Records that an attempt of job `i` began.
   void Start(size_t i);
 
-  /// Records job `i`'s final result; a second one for the same job is ignored.
+  /// Records job `i`'s final result with the job's own log path, whatever
+  /// log the result names; a second one for the same job is ignored.
   void End(size_t i, Result result);
 
   /// Whether every job ended finished or reused.

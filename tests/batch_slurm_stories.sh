@@ -32,7 +32,8 @@ check "--per-task 10: one array" test "$(grep -c '^kvsolver-batch: Slurm job ' e
 wrapper hold-once "if [ -e held ]; then exec $real \"\$@\"; fi; touch held; KVS_STANDIN_SOLVE_WAIT=$scratch/never exec $real \"\$@\""
 run_killed() {  # [option]...: runs killed/job.kcf, killing its task once the job runs
     fresh killed
-    KVSOLVER=$scratch/hold-once "${slurm[@]}" "$@" killed/job.kcf >table 2>/dev/null &
+    KVSOLVER=$scratch/hold-once KVS_STANDIN_LOG=calls.log "${slurm[@]}" "$@" killed/job.kcf \
+        >table 2>/dev/null &
     local pid=$!
     await killed/held
     for _ in $(seq 100); do grep -q '"state":"running"' killed/job.result 2>/dev/null && break; sleep 0.1; done
@@ -44,10 +45,16 @@ check "a killed task: exit status 1" test $? -eq 1
 check "a killed task: lost, naming its output and Slurm's state" \
     grep -qE '^killed  *job.kcf  *lost  .*\(Slurm: [A-Z_]+\); see .*kvsolver-batch-slurm/[0-9]+_0\.out' table
 grep '^killed ' table
-run_killed --retries 1
-check "a killed task, --retries 1: exit status 0" test $? -eq 0
-check "a killed task, --retries 1: finished in two attempts" \
-    grep -qE '^killed  *job.kcf  *finished .* 2  ' table
+# However the kill reaches the task and its launcher, the job is run again
+# by a task of its own: two attempts, two logs, two runs of the launcher.
+for round in 1 2 3 4; do
+    run_killed --retries 1
+    check "a killed task, --retries 1 ($round): exit status 0" test $? -eq 0
+    check "a killed task, --retries 1 ($round): finished in two attempts" \
+        grep -qE '^killed  *job.kcf  *finished .* 2  ' table
+    same "a killed task, --retries 1 ($round): two logs, two runs" "job.log job.log.1 2" \
+        "$(cd killed && echo job.log* "$(grep -c '^SetOSCompatibility' calls.log)")"
+done
 
 # Slurm's time limit: lost, TIMEOUT.
 fresh limited
@@ -72,6 +79,23 @@ for _ in $(seq 300); do grep -q finished d2/job.result 2>/dev/null && grep -q fi
 bash -c "$collect" >table 2>/dev/null
 check "--status after the end: exit status 0" test $? -eq 0
 check "--status after the end: both finished" test "$(grep -c ' finished  ' table)" -eq 2
+
+# Ctrl-C while a job runs and another waits: the table and a later
+# --status agree on each job.
+fresh i1; fresh i2
+KVS_STANDIN_SOLVE_WAIT=$scratch/never "${slurm[@]}" -j 1 i1/job.kcf i2/job.kcf >table 2>/dev/null &
+pid=$!
+for _ in $(seq 300); do grep -q '"state":"running"' i1/job.result 2>/dev/null && break; sleep 0.1; done
+kill -INT "$pid"
+wait "$pid"
+check "Ctrl-C on the cluster: exit status 130" test $? -eq 130
+"$batch" --status i1/job.kcf i2/job.kcf >status 2>/dev/null
+same "Ctrl-C on the cluster: killed, not run" "killed not run" \
+    "$(for d in i1 i2; do state_of "$d" table; done | paste -sd ' ' -)"
+same "Ctrl-C, then --status: the same states" \
+    "$(for d in i1 i2; do state_of "$d" table; done)" "$(for d in i1 i2; do state_of "$d" status; done)"
+same "Ctrl-C, then --status: the same row for the stopped job" \
+    "$(grep '^i1 ' table | steady)" "$(grep '^i1 ' status | steady)"
 
 # SIGHUP while following: the arrays run on, and --status collects them.
 fresh h1
@@ -106,6 +130,16 @@ check "a requeued task: exit status 0" test $? -eq 0
 same "a requeued task: a ran once, b twice" "SOLVE a
 SOLVE b
 SOLVE b" "$(sed -n 's/^GetWcStringFromUTF8 \(SOLVE .\)\\n$/\1/p' requeue/calls.log)"
+check "a requeued task: b in two attempts" grep -qE '^requeue  *b.kcf  *finished .* 2  ' table
+check "a requeued task: b's first run's log is kept" test -s requeue/b.log.1
+
+# A directory whose name is not UTF-8 reaches the node as it is.
+fresh "bytes"$'\xff'
+"${slurm[@]}" --summary bytes.jsonl "bytes"$'\xff'/job.kcf >table 2>/dev/null
+check "a name that is not UTF-8: exit status 0" test $? -eq 0
+check "a name that is not UTF-8: its job ran there" test -s "bytes"$'\xff'/job.log
+same "a name that is not UTF-8: its log in JSON Lines" "$(hex "bytes"$'\xff'/job.log)" \
+    "$(json_key bytes.jsonl log_bytes)"
 
 
 # sbatch missing, or refusing: its message, exit status 2, nothing queued.

@@ -53,6 +53,10 @@ steady() {
 }
 # A table row's state column: row PATTERN FILE.
 state_of() { grep -E "^$1 " "$2" | awk -F'  +' '{print $3}'; }
+# Each row's KEY in JSON Lines FILE, "-" where it has none: json_key FILE KEY.
+json_key() { key=$2 perl -CO -MJSON::PP -ne 'print decode_json($_)->{$ENV{key}} // "-", "\n"' "$1"; }
+# NAME's bytes in lowercase hexadecimal: hex NAME.
+hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 # Waits until FILE exists (at most 30 s).
 await() { for _ in $(seq 300); do [[ -e $1 ]] && return 0; sleep 0.1; done; return 1; }
 # Waits until the .result FILE holds a final result, not "running" (at most 30 s).
@@ -178,6 +182,7 @@ if [[ $mode == local ]]; then
     source "$here/batch_stories.sh"
     source "$here/batch_record_stories.sh"
     source "$here/batch_process_stories.sh"
+    source "$here/batch_name_stories.sh"
 else
     source "$here/batch_slurm_stories.sh"
 fi

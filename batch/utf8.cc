@@ -1,0 +1,42 @@
+#include "batch/utf8.h"
+
+namespace {
+
+/// The bytes a sequence led by `lead` has, and the bits the lead holds;
+/// a length of 0 for a byte that leads none.
+Utf8Char Lead(unsigned char lead) {
+  if (lead < 0x80) return {lead, 1};
+  if (lead >= 0xC2 && lead <= 0xDF) return {lead & 0x1Fu, 2};
+  if (lead >= 0xE0 && lead <= 0xEF) return {lead & 0x0Fu, 3};
+  if (lead >= 0xF0 && lead <= 0xF4) return {lead & 0x07u, 4};
+  return {};
+}
+
+/// The smallest code point that needs `length` bytes.
+char32_t Smallest(size_t length) {
+  return length == 2 ? 0x80 : length == 3 ? 0x800 : length == 4 ? 0x10000 : 0;
+}
+
+}  // namespace
+
+Utf8Char DecodeUtf8At(std::string_view text, size_t at) {
+  Utf8Char c = Lead(static_cast<unsigned char>(text[at]));
+  if (c.length <= 1 || at + c.length > text.size()) return c.length == 1 ? c : Utf8Char{};
+  for (size_t k = 1; k < c.length; ++k) {
+    unsigned char next = static_cast<unsigned char>(text[at + k]);
+    if ((next & 0xC0) != 0x80) return {};
+    c.code = (c.code << 6) | (next & 0x3Fu);
+  }
+  bool surrogate = c.code >= 0xD800 && c.code <= 0xDFFF;
+  if (c.code < Smallest(c.length) || surrogate || c.code > 0x10FFFF) return {};
+  return c;
+}
+
+bool IsUtf8(std::string_view text) {
+  for (size_t at = 0; at < text.size();) {
+    size_t length = DecodeUtf8At(text, at).length;
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}

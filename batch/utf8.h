@@ -1,0 +1,24 @@
+// Reading names as UTF-8: a file name is bytes, and only some of them spell
+// characters.
+#ifndef KVSOLVER_BATCH_UTF8_H_
+#define KVSOLVER_BATCH_UTF8_H_
+
+#include <cstddef>
+#include <string_view>
+
+/// The character that begins at byte `at` of `text`: its code point and its
+/// length in bytes, or a length of 0 when the byte begins no well-formed
+/// UTF-8 sequence (a stray continuation byte, a cut or overlong sequence,
+/// a surrogate, or past U+10FFFF).
+struct Utf8Char {
+  char32_t code = 0;
+  size_t length = 0;
+};
+
+/// Decodes the character at byte `at` (< text.size()) of `text`.
+Utf8Char DecodeUtf8At(std::string_view text, size_t at);
+
+/// Whether all of `text` is well-formed UTF-8.
+bool IsUtf8(std::string_view text);
+
+#endif  // KVSOLVER_BATCH_UTF8_H_
