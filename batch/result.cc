@@ -10,6 +10,8 @@
 #include <utility>
 #include <nlohmann/json.hpp>
 
+#include "batch/escape.h"
+
 using Json = nlohmann::json;
 
 namespace {
@@ -65,6 +67,13 @@ bool TakeOptional(const Json& object, const char* key, std::optional<int>* out) 
     return false;
   *out = at->get<int>();
   return true;
+}
+
+/// The same for a name that PutName wrote.
+bool TakeNameInto(const Json& object, const char* key, std::string* out) {
+  std::optional<std::string> name = TakeName(object, key);
+  if (name) *out = *name;
+  return name.has_value();
 }
 
 /// The same for a figure of cost: a number that is not negative, or null.
@@ -144,17 +153,19 @@ std::string ResultToJson(const Result& r) {
       {"attempts", r.attempts},
       {"seconds", r.seconds},
       {"started", r.started},
-      {"host", r.host},
-      {"log", r.log},
+
       {"job_hash", r.job_hash},
       {"model_hash", r.model_hash},
       {"task", r.task},
-      {"output", r.output},
+
       {"max_rss_kib", Optional(r.max_rss_kib)},
       {"user_seconds", Optional(r.user_seconds)},
       {"system_seconds", Optional(r.system_seconds)},
   };
-  // Names are bytes; a byte that is no UTF-8 shows as U+FFFD.
+  // Names are bytes, kept whole; a meaning that is no UTF-8 shows U+FFFD.
+  PutName(&object, "host", r.host);
+  PutName(&object, "log", r.log);
+  PutName(&object, "output", r.output);
   return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -171,10 +182,10 @@ std::optional<Result> ResultFromJson(const std::string& text) {
       !TakeOptional(object, "exit_status", &r.exit_status) ||
       !TakeOptional(object, "signal", &r.signal) || !Take(object, "meaning", &r.meaning) ||
       !Take(object, "attempts", &r.attempts) || !Take(object, "seconds", &r.seconds) ||
-      !Take(object, "started", &r.started) || !Take(object, "host", &r.host) ||
-      !Take(object, "log", &r.log) || !Take(object, "job_hash", &r.job_hash) ||
+      !Take(object, "started", &r.started) || !Take(object, "job_hash", &r.job_hash) ||
       !Take(object, "model_hash", &r.model_hash) || !Take(object, "task", &r.task) ||
-      !Take(object, "output", &r.output))
+      !TakeNameInto(object, "host", &r.host) || !TakeNameInto(object, "log", &r.log) ||
+      !TakeNameInto(object, "output", &r.output))
     return std::nullopt;
   if (version >= 2 && (!TakeFigure(object, "max_rss_kib", &r.max_rss_kib) ||
                        !TakeFigure(object, "user_seconds", &r.user_seconds) ||

@@ -57,6 +57,19 @@ TEST(ResultTest, RoundTrip) {
   }
 }
 
+/// Names are bytes: two logs that differ in a byte of no UTF-8 stay apart.
+TEST(ResultTest, NamesKeepTheirBytes) {
+  for (const char* log : {"a\xff/job.log", "a\xfe/job.log", "a\xc2\x85/job.log"}) {
+    Result r = Finished();
+    r.log = log;
+    r.host = std::string("node\xff") + log;
+    std::optional<Result> back = ResultFromJson(ResultToJson(r));
+    ASSERT_TRUE(back) << ResultToJson(r);
+    EXPECT_EQ(back->log, r.log);
+    EXPECT_EQ(back->host, r.host);
+  }
+}
+
 /// A record of the format's first version still reads, without figures.
 TEST(ResultTest, TheFirstVersionReadsWithoutFigures) {
   std::string v1 =
