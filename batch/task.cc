@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 
@@ -215,6 +216,19 @@ bool WorthRetrying(const TaskSettings& settings, const Result& result, Sender se
   }
 }
 
+/// Whether a cluster task's run that ended as `result` may have ended with
+/// its task: stopped by the task, or by a SIGTERM or SIGKILL that Slurm,
+/// ending the task (cancelled, out of time, its node going down), may have
+/// got to the launcher before the task saw its own. The job is left marked
+/// running, and the batch asks Slurm what happened; it is never run again
+/// inside a task that is being ended.
+bool EndedWithTask(const Result& result, Sender sender) {
+  if (sender == Sender::kBatch) return true;
+  bool slurm_signal = result.signal == SIGTERM || result.signal == SIGKILL;
+  return (result.state == State::kKilled && slurm_signal) ||
+         (StopSignal() != 0 && result.state == State::kTimedOut);
+}
+
 /// Runs `job` to its result: kept from before under --resume, or run, and
 /// run again while worth it.
 Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t index,
@@ -236,15 +250,10 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
     Sender sender;
     bool ran;
     result = RunAttempt(settings, dirfd, job, attempt, &sender, &ran);
-    bool last = attempt > settings.retries || !WorthRetrying(settings, result, sender);
-    // A cluster task stopped by a signal (Slurm cancelled it, its time ran
-    // out, its node goes down) leaves the job marked running: the batch asks
-    // Slurm what happened.
-    bool stopped = sender == Sender::kBatch ||
-                   (StopSignal() != 0 && (result.state == State::kKilled ||
-                                          result.state == State::kTimedOut));
+    bool stopped = settings.mark_running && EndedWithTask(result, sender);
+    bool last = stopped || attempt > settings.retries || !WorthRetrying(settings, result, sender);
     // Only a job's last attempt leaves a result; the others keep their logs.
-    if (last && ran && !(settings.mark_running && stopped)) Commit(dirfd, job, &result);
+    if (last && ran && !stopped) Commit(dirfd, job, &result);
     if (last) return result;
   }
 }

@@ -83,7 +83,7 @@ check "--status after the end: both finished" test "$(grep -c ' finished  ' tabl
 # Ctrl-C while a job runs and another waits: the table and a later
 # --status agree on each job.
 fresh i1; fresh i2
-KVS_STANDIN_SOLVE_WAIT=$scratch/never "${slurm[@]}" -j 1 i1/job.kcf i2/job.kcf >table 2>/dev/null &
+KVS_STANDIN_SOLVE_WAIT=$scratch/never env --default-signal=INT "${slurm[@]}" -j 1 i1/job.kcf i2/job.kcf >table 2>/dev/null &
 pid=$!
 for _ in $(seq 300); do grep -q '"state":"running"' i1/job.result 2>/dev/null && break; sleep 0.1; done
 kill -INT "$pid"
