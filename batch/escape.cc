@@ -35,17 +35,6 @@ std::string CharacterEscape(const std::string& text, size_t at, Utf8Char c) {
   return "";
 }
 
-/// `name` with each byte that is no part of a UTF-8 character as U+FFFD.
-std::string Readable(const std::string& name) {
-  std::string readable;
-  for (size_t at = 0; at < name.size();) {
-    size_t length = DecodeUtf8At(name, at).length;
-    readable += length == 0 ? std::string("\xEF\xBF\xBD") : name.substr(at, length);
-    at += length == 0 ? 1 : length;
-  }
-  return readable;
-}
-
 /// `bytes` in lowercase hexadecimal, two digits a byte.
 std::string Hex(const std::string& bytes) {
   std::string hex;
@@ -80,7 +69,7 @@ void PutNameInto(Json* object, const std::string& key, const std::string& name) 
     (*object)[key] = name;
     return;
   }
-  (*object)[key] = Readable(name);
+  (*object)[key] = ValidUtf8(name);
   (*object)[key + "_bytes"] = Hex(name);
 }
 

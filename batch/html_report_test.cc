@@ -17,6 +17,7 @@
 #include "batch/log_tail.h"
 #include "batch/replace_file.h"
 #include "batch/timeline.h"
+#include "batch/utf8.h"
 #include "tests/test_dir.h"
 
 namespace {

@@ -1,29 +1,11 @@
 #include "batch/html_text.h"
 
 #include "batch/escape.h"
+#include "batch/utf8.h"
 
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";
-
-/// The length of the valid UTF-8 character at `text[i]`, or 0 when none
-/// begins there: no overlong form, surrogate or value beyond U+10FFFF.
-size_t CharacterLength(const std::string& text, size_t i) {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                  : lead >= 0xE0 && lead <= 0xEF ? 3
-                  : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                 : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-  unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (size_t k = 2; k < length; ++k)
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  return length;
-}
 
 /// The character reference that stands for `c` in a page, or nullptr.
 const char* Reference(char c) {
@@ -38,22 +20,6 @@ const char* Reference(char c) {
 }
 
 }  // namespace
-
-std::string ValidUtf8(const std::string& text) {
-  std::string valid;
-  valid.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    size_t length = CharacterLength(text, i);
-    if (length == 0) {
-      valid += kReplacement;
-      ++i;
-    } else {
-      valid.append(text, i, length);
-      i += length;
-    }
-  }
-  return valid;
-}
 
 std::string HtmlEscape(const std::string& text) {
   std::string escaped;

@@ -5,10 +5,6 @@
 
 #include <string>
 
-/// `text` with each byte that begins no valid UTF-8 character replaced by
-/// U+FFFD, so the result is valid UTF-8 whatever `text` holds.
-std::string ValidUtf8(const std::string& text);
-
 /// `text` (valid UTF-8) with &, <, >, " and ' written as references, for
 /// an element's text or a quoted attribute.
 std::string HtmlEscape(const std::string& text);

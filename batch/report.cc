@@ -1,18 +1,15 @@
 #include "batch/report.h"
 
-#include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
 
 #include "batch/escape.h"
+#include "batch/log_tail.h"
 #include "batch/replace_file.h"
 #include "batch/summary_target.h"
 
@@ -119,24 +116,13 @@ std::string CutTo(std::string text, size_t width) {
 /// The last two lines of the log `path` that hold text, escaped and cut to
 /// `width`; none when it can't be read as a file of its own.
 std::vector<std::string> LogDigest(const std::string& path, size_t width) {
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return {};
-  struct stat info;
-  std::string tail;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    off_t from = std::max<off_t>(0, info.st_size - 4096);
-    tail.resize(static_cast<size_t>(info.st_size - from));
-    ssize_t n = pread(fd, tail.data(), tail.size(), from);
-    tail.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  }
-  close(fd);
+  std::string tail = ReadLogTail(path, 64, 4096).text;
   std::vector<std::string> lines;
   for (size_t end = tail.size(); end > 0 && lines.size() < 2;) {
-    // The line ending at `end`, its own line end at end - 1 if it has one.
+    // The line ending at `end`, its own line end at end - 1.
     size_t start = end < 2 ? std::string::npos : tail.rfind('\n', end - 2);
     start = start == std::string::npos ? 0 : start + 1;
-    std::string line = tail.substr(start, end - start);
-    if (!line.empty() && line.back() == '\n') line.pop_back();
+    std::string line = tail.substr(start, end - start - 1);
     if (HoldsText(line))
       lines.insert(lines.begin(),
                    CutTo("    " + EscapeControls(line.substr(line.find_first_not_of(' '))), width));

@@ -40,3 +40,19 @@ bool IsUtf8(std::string_view text) {
   }
   return true;
 }
+
+std::string ValidUtf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    size_t length = DecodeUtf8At(text, at).length;
+    if (length == 0) {
+      valid += "\xEF\xBF\xBD";
+      ++at;
+    } else {
+      valid.append(text.substr(at, length));
+      at += length;
+    }
+  }
+  return valid;
+}

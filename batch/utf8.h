@@ -4,6 +4,7 @@
 #define KVSOLVER_BATCH_UTF8_H_
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 /// The character that begins at byte `at` of `text`: its code point and its
@@ -20,5 +21,9 @@ Utf8Char DecodeUtf8At(std::string_view text, size_t at);
 
 /// Whether all of `text` is well-formed UTF-8.
 bool IsUtf8(std::string_view text);
+
+/// `text` with each byte that begins no well-formed character replaced by
+/// U+FFFD, so the result is valid UTF-8 whatever `text` holds.
+std::string ValidUtf8(std::string_view text);
 
 #endif  // KVSOLVER_BATCH_UTF8_H_
