@@ -84,7 +84,10 @@ std::string ModelNamed(int dirfd, const std::string& file) {
   enFileCode code = FileCodePlain;
   DetectMark(stream, &code);
   std::rewind(stream);
-  auto source = std::make_unique<LineSource>();
+  // Left uninitialised, as the launcher leaves it: InitLineSource sets
+  // what is read, and the blocks' pages are touched only as far as the
+  // file fills them.
+  std::unique_ptr<LineSource> source(new LineSource);
   InitLineSource(source.get(), stream, code);
   SkipMark(source.get());
   std::string name = ReadModelName(source.get());

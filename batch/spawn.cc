@@ -1,6 +1,7 @@
 #include "batch/spawn.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <poll.h>
 #include <sys/syscall.h>
 #include <sys/prctl.h>
@@ -12,8 +13,9 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -33,12 +35,41 @@ double SecondsUntil(Clock::time_point when) {
   return std::chrono::duration<double>(when - Clock::now()).count();
 }
 
-/// In the child: everything Start promises, then the program. Reports a
-/// failure to exec as its errno on `report`.
-[[noreturn]] void RunChild(const Launch& launch, pid_t parent, int report) {
+/// Calls `start` (a fork) with every signal blocked for its length, `tries`
+/// times, a little later each, while the system is out of processes.
+pid_t Retrying(int tries, const std::function<pid_t()>& start) {
+  pid_t pid = -1;
+  for (int attempt = 0; attempt < tries; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100 << attempt));
+    if (StopSignal() != 0 && attempt > 0) break;
+    sigset_t mask = HoldSignals();
+    pid = start();
+    if (pid == 0) return 0;
+    int error = errno;
+    ReleaseSignals(mask);
+    errno = error;
+    if (pid > 0 || errno != EAGAIN) break;
+  }
+  return pid;
+}
+
+/// What a child started by StartProcess needs, made before it starts: it
+/// shares this process's memory until it execs, so it allocates nothing.
+struct ChildPlan {
+  const Launch* launch;
+  std::vector<char*> argv;  ///< launch->argv's texts, ended by a null
+  pid_t parent;
+  int error = 0;  ///< why it could not exec, set by the child
+};
+
+/// In the child: everything Start promises, then the program. A failure
+/// to exec is left as its errno in the plan.
+int RunChild(void* arg) {
+  ChildPlan* plan = static_cast<ChildPlan*>(arg);
+  const Launch& launch = *plan->launch;
   setpgid(0, 0);
   prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (getppid() != parent) _exit(127);
+  if (getppid() != plan->parent) _exit(127);
   DefaultSignals();
   int error = 0;
   int input = open("/dev/null", O_RDONLY);
@@ -49,35 +80,30 @@ double SecondsUntil(Clock::time_point when) {
     error = errno;
   if (error == 0 && launch.error >= 0 && dup2(launch.error, STDERR_FILENO) < 0) error = errno;
   if (error == 0) {
-    std::vector<char*> args;
-    for (const std::string& arg : launch.argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
+    execvp(plan->argv[0], plan->argv.data());
     error = errno;
   }
-  [[maybe_unused]] ssize_t n = write(report, &error, sizeof error);
+  plan->error = error;
   _exit(127);
+}
+
+/// Starts RunChild as vfork() would: sharing this process's memory until
+/// it execs, with this process waiting until then. Unlike fork(), its cost
+/// does not grow with this process's memory, which holds a whole study.
+pid_t CloneChild(ChildPlan* plan) {
+  // One at a time: this process waits while a child runs on it.
+  alignas(64) static char stack[1 << 18];
+  return clone(RunChild, stack + sizeof stack, CLONE_VM | CLONE_VFORK | SIGCHLD, plan);
 }
 
 /// Start without the adopting: for the programs whose children are theirs.
 pid_t StartProcess(const Launch& launch, std::string* why) {
-  int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) {
-    *why = std::string("cannot start ") + launch.argv[0] + ": " + std::strerror(errno);
-    return -1;
-  }
-  pid_t parent = getpid(), pid = ForkRetrying(5);
-  if (pid == 0) RunChild(launch, parent, report[1]);
-  int error = pid < 0 ? errno : 0;
-  close(report[1]);
-  if (pid > 0) {
-    ssize_t n;
-    while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    if (n != sizeof error) error = 0;
-    if (error != 0) waitpid(pid, nullptr, 0);
-  }
-  close(report[0]);
+  ChildPlan plan{&launch, {}, getpid()};
+  for (const std::string& arg : launch.argv) plan.argv.push_back(const_cast<char*>(arg.c_str()));
+  plan.argv.push_back(nullptr);
+  pid_t pid = Retrying(5, [&plan] { return CloneChild(&plan); });
+  int error = pid < 0 ? errno : plan.error;
+  if (pid > 0 && error != 0) waitpid(pid, nullptr, 0);
   if (error == 0) return pid;
   *why = std::string("cannot start ") + launch.argv[0] + ": " + std::strerror(error);
   return -1;
@@ -85,10 +111,19 @@ pid_t StartProcess(const Launch& launch, std::string* why) {
 
 /// This process's children, started or adopted, as /proc lists them.
 std::vector<pid_t> Children() {
-  std::ifstream in("/proc/self/task/" + std::to_string(getpid()) + "/children");
+  std::string path = "/proc/self/task/" + std::to_string(getpid()) + "/children";
   std::vector<pid_t> children;
-  pid_t child;
-  while (in >> child) children.push_back(child);
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return children;
+  std::string text;
+  char block[512];
+  ssize_t n;
+  while ((n = read(fd, block, sizeof block)) > 0) text.append(block, static_cast<size_t>(n));
+  close(fd);
+  const char* at = text.c_str();
+  char* end = nullptr;
+  for (long child; (child = std::strtol(at, &end, 10)), end != at; at = end)
+    children.push_back(static_cast<pid_t>(child));
   return children;
 }
 
@@ -177,19 +212,7 @@ int PollTimeout(Clock::time_point deadline, bool have_pidfd) {
 }  // namespace
 
 pid_t ForkRetrying(int tries) {
-  pid_t pid = -1;
-  for (int attempt = 0; attempt < tries; ++attempt) {
-    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100 << attempt));
-    if (StopSignal() != 0 && attempt > 0) break;
-    sigset_t mask = HoldSignals();
-    pid = fork();
-    if (pid == 0) return 0;
-    int error = errno;
-    ReleaseSignals(mask);
-    errno = error;
-    if (pid > 0 || errno != EAGAIN) break;
-  }
-  return pid;
+  return Retrying(tries, [] { return fork(); });
 }
 
 void CloseDescriptorsBut(int keep) {
