@@ -22,6 +22,7 @@
 #include "batch/monitor.h"
 #include "batch/options.h"
 #include "batch/plan.h"
+#include "batch/preflight.h"
 #include "batch/program_path.h"
 #include "batch/report.h"
 #include "batch/cluster_task.h"
@@ -132,6 +133,19 @@ SlurmSettings SlurmSettingsOf(const Request& request, const std::string& self) {
   return slurm;
 }
 
+/// Says on standard error, before anything runs, which jobs would fail
+/// before they solve. They run all the same, for the launcher's own verdict.
+void WarnOfProblems(const Study& study, const std::string& model) {
+  for (const Job& job : study.jobs) {
+    int dirfd = OpenDirectory(job);
+    std::string problem = dirfd >= 0 ? JobProblem(dirfd, job, model) : "";
+    if (dirfd >= 0) close(dirfd);
+    if (!problem.empty())
+      std::fprintf(stderr, "kvsolver-batch: would fail: %s: %s\n",
+                   EscapeControls(job.path).c_str(), EscapeControls(problem).c_str());
+  }
+}
+
 /// The table and the exit status of a study whose results are all in.
 int Report(const Study& study, const Monitor* monitor) {
   if (!PrintTable(study, stdout)) return Fail("cannot write the table to standard output");
@@ -162,15 +176,8 @@ int main(int argc, char** argv) {
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
   Study study(std::move(jobs));
 
-  std::string self = SelfPath();
-  SlurmSettings slurm = SlurmSettingsOf(request, self);
-  if (request.dry_run) {
-    bool written = PrintPlan(study, groups, request.model, request.resume, stdout) &&
-                   (!request.slurm || PrintSlurmPlan(slurm, study, groups, stdout));
-    return written ? 0 : Fail("cannot write the plan to standard output");
-  }
   if (request.status) {
-    ReadResults(&study);
+    ReadResults(&study, request.model);
     if (!request.summary.empty()) {
       why = WriteSummary(request.summary, study);
       if (!why.empty()) return Fail(why);
@@ -182,9 +189,22 @@ int main(int argc, char** argv) {
     return Report(study, nullptr);
   }
 
+  std::string self = SelfPath();
+  SlurmSettings slurm = SlurmSettingsOf(request, self);
   TaskSettings settings = TaskSettingsOf(request);
   settings.launcher = LauncherPath(self, &why);
+  // The nodes of a cluster have libraries of their own: only a launcher
+  // run here is tried here.
+  if (!settings.launcher.empty() && !request.slurm) why = LauncherProblem(settings.launcher);
+  if (request.dry_run) {
+    bool written = PrintPlan(study, groups, request.model, request.resume, why.empty(), stdout) &&
+                   (!request.slurm || PrintSlurmPlan(slurm, study, groups, stdout));
+    if (!written) return Fail("cannot write the plan to standard output");
+    return why.empty() ? 0 : Fail(why);
+  }
   if (settings.launcher.empty()) return UsageError(why);
+  if (!why.empty()) return Fail(why);
+  WarnOfProblems(study, request.model);
   if (!request.summary.empty()) {
     why = WriteSummary(request.summary, study);
     if (!why.empty()) return UsageError(why);

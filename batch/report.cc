@@ -187,7 +187,8 @@ bool PrintTable(const Study& study, FILE* out) {
     std::string where = r.started.empty() ? study.jobs[i].path : r.log;
     std::fprintf(out, "%s: %s: %s\n", EscapeControls(where).c_str(), StateName(r.state),
                  EscapeControls(r.meaning).c_str());
-    if (r.started.empty()) continue;
+    // An outdated job's log is that of a run that finished.
+    if (r.started.empty() || r.state == State::kOutdated) continue;
     for (const std::string& line : LogDigest(r.log, DigestWidth(out)))
       std::fprintf(out, "%s\n", line.c_str());
   }

@@ -25,6 +25,7 @@ constexpr struct {
     {State::kFinished, "finished"}, {State::kFailed, "failed"},   {State::kKilled, "killed"},
     {State::kTimedOut, "timed out"}, {State::kLost, "lost"},      {State::kNotRun, "not run"},
     {State::kReused, "reused"},     {State::kRunning, "running"},
+    {State::kOutdated, "outdated"},
 };
 
 std::optional<State> StateNamed(const std::string& name) {
@@ -113,6 +114,7 @@ bool Consistent(const Result& r) {
     case State::kLost:
     case State::kNotRun:
     case State::kReused:
+    case State::kOutdated:
       return true;
     case State::kRunning:
       return !r.return_value && !r.signal && !r.exit_status && r.attempts >= 1;
@@ -235,6 +237,7 @@ std::optional<Result> ReadResult(int dirfd, const std::string& name) {
   text.pop_back();
   if (text.find('\n') != std::string::npos) return std::nullopt;
   std::optional<Result> result = ResultFromJson(text);
-  if (result && result->state == State::kReused) return std::nullopt;
+  if (result && (result->state == State::kReused || result->state == State::kOutdated))
+    return std::nullopt;
   return result;
 }

@@ -17,6 +17,7 @@ enum class State {
   kNotRun,    ///< never started
   kReused,    ///< --resume kept an earlier finished result
   kRunning,   ///< started and not ended yet (only --status shows it)
+  kOutdated,  ///< finished, on files that have changed since (only --status shows it)
 };
 
 /// The state's name, as the table, the summary and the .result file have it.
@@ -82,7 +83,7 @@ int CreateFileAnew(int dirfd, const std::string& name, int flags);
 
 /// Reads the .result file `name` in directory `dirfd`; nothing when there
 /// is none, it does not parse, or it can't be true of a job's file: a
-/// "reused" state (a row's, never a file's), a value beyond 32 bits, a
+/// "reused" or "outdated" state (a row's, never a file's), a value beyond 32 bits, a
 /// start that is no instant.
 std::optional<Result> ReadResult(int dirfd, const std::string& name);
 

@@ -171,15 +171,71 @@ same "--resume: states" "reused finished finished reused" \
     "$(for d in r1 r2 r3 r4; do state_of "$d" table; done | paste -sd ' ' -)"
 check "--resume: the summary has every job" test "$(grep -c '	job.kcf	' study.tsv)" -eq 4
 
+# A finished job whose model changed since: --status says so, as --resume
+# would run it, and it counts as not done.
+echo edited >r1/beam.kmd
+"$batch" --status r1/job.kcf r2/job.kcf >table 2>/dev/null
+check "--status, a model changed since: exit status 1" test $? -eq 1
+same "--status, a model changed since: outdated" \
+"directory  job      state     return value  meaning                                                    attempts  seconds  memory  cpu
+r1         job.kcf  outdated             0  finished T, but beam.kmd changed since         1  S  M  C
+r2         job.kcf  finished             0  finished                                                          1  S  M  C
+r1/job.log: outdated: finished T, but beam.kmd changed since
+2 jobs: 1 finished, 1 outdated" "$(steady <table | sed -E 's/[0-9]{4}-[0-9-]{5}T[0-9:]{8}Z/T/')"
+"$batch" --dry-run --resume r1/job.kcf r2/job.kcf >plan 2>/dev/null
+same "--dry-run --resume runs the outdated job" "task 1: r1
+  job.kcf  run
+task 2: r2
+  job.kcf  reuse: finished, files unchanged
+2 jobs: 1 to run, 1 to reuse, 0 that would fail" "$(cat plan)"
+
+# A launcher that can't load its library: said once, nothing runs, in
+# --dry-run too.
+mkdir -p "$scratch/nolib/bin"
+cp "$real" "$scratch/nolib/bin/"
+fresh nolib
+cannot="kvsolver-batch: the launcher $scratch/nolib/bin/kvsolver can't start (exit status 127): \
+$scratch/nolib/bin/kvsolver: error while loading shared libraries: libkvslvcore.so: cannot open \
+shared object file: No such file or directory; every job would fail"
+KVSOLVER=$scratch/nolib/bin/kvsolver "$batch" --summary nolib.tsv nolib/job.kcf >table 2>err
+check "a launcher without its library: exit status 2" test $? -eq 2
+same "a launcher without its library: said once" "$cannot" "$(cat err)"
+check "a launcher without its library: nothing ran, nothing written" \
+    test ! -e nolib/job.log -a ! -e nolib/job.result -a ! -e nolib.tsv -a ! -s table
+KVSOLVER=$scratch/nolib/bin/kvsolver "$batch" --dry-run nolib/job.kcf >plan 2>err
+check "--dry-run, a launcher without its library: exit status 2" test $? -eq 2
+same "--dry-run, a launcher without its library: the plan" "task 1: nolib
+  job.kcf  run: would fail, the launcher can't start
+1 job: 0 to run, 0 to reuse, 1 that would fail" "$(cat plan)"
+same "--dry-run, a launcher without its library: said" "$cannot" "$(cat err)"
+
+# Jobs that name no model, or a model that is not there: the plan says
+# they would fail; a run names them first and runs them all the same.
+"$batch" --dry-run --model beam.kmd "${jobs[@]}" >plan 2>/dev/null
+same "--dry-run: jobs that would fail" "task 1: case1
+  job.kcf  run
+  second.kcf  run
+task 2: case2
+  job.acf  run
+task 3: case3
+  job.kss  run
+  nomodel.kcf  run: would fail, nomodel.kcf names no model
+task 4: case4
+  job.kcf  run: would fail, its model missing.kmd is not there
+6 jobs: 4 to run, 0 to reuse, 2 that would fail" "$(cat plan)"
+
 # 20,000 jobs from a list, planned.
 mkdir many
 for i in $(seq 20000); do echo "many/j$i.kcf"; done >list
 (cd many && for i in $(seq 20000); do : >"j$i.kcf"; done)
 "$batch" --dry-run -a list >plan 2>/dev/null
 check "-a with 20,000 jobs: exit status 0" test $? -eq 0
-check "-a with 20,000 jobs: every job planned" test "$(grep -c '  run$' plan)" -eq 20000
+check "-a with 20,000 jobs: every job planned" \
+    test "$(grep -c '^  j[0-9]*.kcf  run: would fail, j[0-9]*.kcf names no model$' plan)" -eq 20000
+check "-a with 20,000 jobs: counted" \
+    test "$(tail -n 1 plan)" = "20000 jobs: 0 to run, 0 to reuse, 20000 that would fail"
 "$batch" --dry-run -a - <list >plan 2>/dev/null
-check "-a - reads standard input" test "$(grep -c '  run$' plan)" -eq 20000
+check "-a - reads standard input" test "$(grep -c '^  j[0-9]*.kcf  run' plan)" -eq 20000
 
 # A directory that turned read-only keeps its old result, and the job is
 # lost, never the old result's finished (root mounts a file system).

@@ -132,6 +132,10 @@ check "each job's output is in its log" grep -q '^COMMAND : SOLVE TWO' case1/sec
 check "a log holds its report line" grep -q '^ Return Value of KV Solver = -10 $' case4/job.log
 check "the .kss job ran with the model" grep -q '^KMD : beam.kmd' case3/job.log
 check "one progress line per job" test "$(grep -c '^kvsolver-batch: case' progress)" -eq 6
+same "the jobs that would fail, named before they run" \
+"kvsolver-batch: would fail: case3/nomodel.kcf: nomodel.kcf names no model
+kvsolver-batch: would fail: case4/job.kcf: its model missing.kmd is not there" \
+    "$(grep '^kvsolver-batch: would fail: ' progress)"
 check "no .part file is left" test -z "$(find . -name '*.part')"
 same "the shared directory's jobs ran one after the other" \
     "SetOSCompatibility CloseOSCompatibility SetOSCompatibility CloseOSCompatibility" \
