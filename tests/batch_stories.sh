@@ -50,6 +50,8 @@ printf 'missing.kmd\nSOLVE\nstop\n' >again/job.kcf
 "$batch" --retries 2 --retry-on -10 again/job.kcf >table 2>/dev/null
 check "--retry-on -10: three attempts" grep -qE '^again  *job.kcf  *failed  *-10 .* 3  ' table
 check "--retry-on -10: each attempt's log" test -e again/job.log.2
+"$batch" --retry-on -10 again/job.kcf >table 2>/dev/null
+check "--retry-on -10 alone: two attempts" grep -qE '^again  *job.kcf  *failed  *-10 .* 2  ' table
 "$batch" --retries 2 again/job.kcf >table 2>/dev/null
 check "-10 is not retried by default" grep -qE '^again  *job.kcf  *failed  *-10 .* 1  ' table
 
