@@ -39,7 +39,7 @@ constexpr int kSomeFailed = 1;
 constexpr int kCannotStart = 2;
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeControls(why).c_str());
+  std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeLines(why).c_str());
   return kCannotStart;
 }
 
@@ -52,10 +52,12 @@ int UsageError(const std::string& why) {
 /// Reads every JOB path. Returns an empty text, or why one is no job.
 std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
   std::set<std::pair<std::pair<dev_t, ino_t>, std::string>> logs;
-  for (const std::string& path : request.paths) {
+  for (size_t i = 0; i < request.paths.size(); ++i) {
+    const std::string& path = request.paths[i];
     Job job;
     std::string why = ParseJob(path, &job);
-    if (!why.empty()) return path + " " + why;
+    const std::string& origin = request.origins[i];
+    if (!why.empty()) return (origin.empty() ? "" : origin + ": ") + path + " " + why;
     if (job.script && request.model.empty()) return path + " is a solver script: give --model";
     if (!logs.insert({{job.device, job.inode}, job.base}).second)
       return path + ": another job of its directory has the same name, and log";
@@ -197,7 +199,8 @@ int main(int argc, char** argv) {
   // run here is tried here.
   if (!settings.launcher.empty() && !request.slurm) why = LauncherProblem(settings.launcher);
   if (request.dry_run) {
-    bool written = PrintPlan(study, groups, request.model, request.resume, why.empty(), stdout) &&
+    PlanView view{request.model, request.resume, why.empty(), !request.slurm};
+    bool written = PrintPlan(study, groups, view, stdout) &&
                    (!request.slurm || PrintSlurmPlan(slurm, study, groups, stdout));
     if (!written) return Fail("cannot write the plan to standard output");
     return why.empty() ? 0 : Fail(why);

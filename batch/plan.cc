@@ -20,13 +20,14 @@ namespace {
 
 /// What a run does with job `job` of directory `dirfd` ("run", "reuse: ...",
 /// "run: would fail, ..."), counted in `*counts`: to run, to reuse, to fail.
-std::string PlanOf(int dirfd, const Job& job, const std::string& model, bool resume,
-                   bool launcher_starts, size_t counts[3]) {
-  if (resume && KeepsResult(ReadResult(dirfd, job.result), HashInputs(dirfd, job, model))) {
+std::string PlanOf(int dirfd, const Job& job, const PlanView& view, size_t counts[3]) {
+  if (view.resume &&
+      KeepsResult(ReadResult(dirfd, job.result), HashInputs(dirfd, job, view.model))) {
     ++counts[1];
     return "reuse: finished, files unchanged";
   }
-  std::string problem = launcher_starts ? JobProblem(dirfd, job, model) : "the launcher can't start";
+  std::string problem =
+      view.launcher_starts ? JobProblem(dirfd, job, view.model) : "the launcher can't start";
   ++counts[problem.empty() ? 0 : 2];
   return problem.empty() ? "run" : "run: would fail, " + problem;
 }
@@ -34,15 +35,19 @@ std::string PlanOf(int dirfd, const Job& job, const std::string& model, bool res
 }  // namespace
 
 bool PrintPlan(const Study& study, const std::vector<std::vector<size_t>>& groups,
-               const std::string& model, bool resume, bool launcher_starts, FILE* out) {
+               const PlanView& view, FILE* out) {
   size_t counts[3] = {0, 0, 0};
   for (size_t g = 0; g < groups.size(); ++g) {
     const Job& first = study.jobs[groups[g].front()];
-    std::fprintf(out, "task %zu: %s\n", g + 1, EscapeControls(first.directory).c_str());
+    std::string name = EscapeControls(first.directory);
+    if (view.tasks_numbered)
+      std::fprintf(out, "task %zu: %s\n", g + 1, name.c_str());
+    else
+      std::fprintf(out, "directory %s\n", name.c_str());
     int dirfd = OpenDirectory(first);
     for (size_t i : groups[g]) {
       const Job& job = study.jobs[i];
-      std::string plan = PlanOf(dirfd, job, model, resume, launcher_starts, counts);
+      std::string plan = PlanOf(dirfd, job, view, counts);
       std::fprintf(out, "  %s  %s\n", EscapeControls(job.file).c_str(),
                    EscapeControls(plan).c_str());
     }

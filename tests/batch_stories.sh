@@ -45,6 +45,7 @@ KVS_STANDIN_SOLVE_WAIT=$scratch/never "$batch" --timeout 0.5 --kill-after 1 slow
     >table 2>/dev/null
 check "--timeout: exit status 1" test $? -eq 1
 check "--timeout: timed out" grep -q '^slow  *job.kcf  *timed out  .*SIGTERM' table
+check "--timeout: said once" grep -qx 'slow/job.log: timed out: ended by SIGTERM' table
 fresh again
 printf 'missing.kmd\nSOLVE\nstop\n' >again/job.kcf
 "$batch" --retries 2 --retry-on -10 again/job.kcf >table 2>/dev/null
@@ -271,3 +272,52 @@ if [[ $(id -u) -eq 0 ]] && command -v setpriv >/dev/null && command -v prlimit >
 else
     echo "SKIP: a process limit (needs root, setpriv and prlimit)"
 fi
+
+# Usage errors name what is wrong: the value, the file and line, the
+# options an abbreviation could be.
+printf 'two/job.kcf\n\nnosuch/job.kcf\n' >bad.list
+while IFS='|' read -r args message; do
+    # shellcheck disable=SC2086
+    "$batch" $args >/dev/null 2>err
+    check "usage error for '$args': exit status 2" test $? -eq 2
+    same "usage error for '$args': the message" "kvsolver-batch: $message
+Try 'kvsolver-batch --help'." "$(cat err)"
+done <<'END'
+--summary out.csv two/job.kcf|--summary writes tab-separated values (.tsv, .txt) or JSON Lines (.jsonl), not .csv: out.csv
+--summary s.tsv.gz two/job.kcf|--summary writes tab-separated values (.tsv, .txt) or JSON Lines (.jsonl), not .gz: s.tsv.gz
+--re two/job.kcf|option --re is ambiguous: --report, --resume, --retries, --retry-on
+--t=1 two/job.kcf|option --t is ambiguous: --timeout, --task-prologue
+-jx two/job.kcf|-j needs a number from 1 to 100000, not 'x'
+--retries=-1 two/job.kcf|--retries needs a number from 0 to 1000, not '-1'
+-a bad.list|bad.list, line 3: nosuch/job.kcf is no file
+END
+"$batch" --summary s.txt two/job.kcf >/dev/null 2>&1
+check "a summary named .txt is tab-separated" test "$(head -c 10 s.txt)" = "directory	"
+
+# --help's descriptions start in one column.
+check "--help: one column for the descriptions" \
+    test -z "$("$batch" --help | grep -E '^  (-., )?--?[a-z]' | grep -vE '^.{22} [^ ]|^ +-[^ ]+( [^ ]+)?$')"
+
+# sbatch's refusal is shown as its own lines; --slurm --dry-run numbers the
+# tasks as Slurm does. Stand-ins for sbatch and scontrol, no cluster.
+fake=$scratch/fake-slurm
+mkdir -p "$fake"
+printf '#!/bin/sh\necho "sbatch: error: Batch job submission failed" >&2\necho "sbatch: error: Invalid partition name specified" >&2\nexit 1\n' \
+    >"$fake/sbatch"
+printf '#!/bin/sh\nexit 1\n' >"$fake/scontrol"
+chmod +x "$fake/sbatch" "$fake/scontrol"
+PATH=$fake:$PATH "$batch" --slurm --slurm-output "$scratch/fake-out" two/job.kcf >/dev/null 2>err
+check "sbatch refuses: exit status 2" test $? -eq 2
+same "sbatch refuses: its lines" "kvsolver-batch: sbatch refused the array: sbatch: error: Batch job submission failed
+    sbatch: error: Invalid partition name specified" "$(cat err)"
+PATH=$fake:$PATH "$batch" --slurm --dry-run --slurm-output "$scratch/fake-out" \
+    two/job.kcf r1/job.kcf >plan 2>/dev/null
+same "--slurm --dry-run: one numbering of the tasks" "directory two
+  job.kcf  run
+directory r1
+  job.kcf  run
+2 jobs: 2 to run, 0 to reuse, 0 that would fail
+array 1: tasks 0-1
+  sbatch '--parsable' '--job-name=kvsolver-batch' '--output=$scratch/fake-out/%A_%a.out' '--array=0-1' '$scratch/fake-out/BATCH-1-1.sh'
+  task 0: two
+  task 1: r1" "$(cat plan)"
