@@ -9,6 +9,7 @@
 #include <sys/random.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -148,6 +149,14 @@ void WarnOfProblems(const Study& study, const std::string& model) {
   }
 }
 
+/// Says once how many jobs --resume kept.
+void SayReused(const Study& study) {
+  size_t reused = std::count_if(study.results.begin(), study.results.end(),
+                                [](const Result& r) { return r.state == State::kReused; });
+  std::fprintf(stderr, "kvsolver-batch: --resume reused %zu of %zu %s\n", reused,
+               study.jobs.size(), study.jobs.size() == 1 ? "job" : "jobs");
+}
+
 /// The table and the exit status of a study whose results are all in.
 int Report(const Study& study, const Monitor* monitor) {
   if (!PrintTable(study, stdout)) return Fail("cannot write the table to standard output");
@@ -231,5 +240,6 @@ int main(int argc, char** argv) {
     RunLocally(settings, groups, pace, &monitor);
   }
   monitor.Finish();
+  if (request.resume) SayReused(study);
   return Report(study, &monitor);
 }

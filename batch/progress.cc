@@ -17,9 +17,12 @@ void Progress::JobEnded(size_t i) {
   if (terminal_) return Tick();
   const Result& r = study_.results[i];
   std::string value = r.return_value ? " " + std::to_string(*r.return_value) : "";
-  std::fprintf(stderr, "kvsolver-batch: %s: %s%s, %s (%.1f s)\n",
+  // A reused job's run time is an earlier batch's.
+  char seconds[32] = "";
+  if (r.state != State::kReused) std::snprintf(seconds, sizeof seconds, " (%.1f s)", r.seconds);
+  std::fprintf(stderr, "kvsolver-batch: %s: %s%s, %s%s\n",
                EscapeControls(study_.jobs[i].path).c_str(), StateName(r.state), value.c_str(),
-               EscapeControls(r.meaning).c_str(), r.seconds);
+               EscapeControls(r.meaning).c_str(), seconds);
 }
 
 void Progress::Tick() {

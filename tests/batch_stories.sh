@@ -64,6 +64,15 @@ check "--max-fails: exit status 1" test $? -eq 1
 check "--max-fails: the rest not run" \
     test "$(grep -c ' not run  *--max-fails was reached' table)" -eq 2
 check "--max-fails: nothing of the rest ran" test ! -e m2/job.log
+same "--max-fails: the jobs not run, one line" "m1/job.log: failed: convert failed
+    KV stand-in: cannot read the model file missing.kmd
+    CONVERT-PROCESSING IS FAILED
+2 jobs: not run: --max-fails was reached (m2, m3)
+3 jobs: 1 failed, 2 not run" "$(sed -n '/^m1\/job.log/,$p' table)"
+fresh m4; fresh m5
+"$batch" -j 1 --max-fails 1 m1/job.kcf m2/job.kcf m3/job.kcf m4/job.kcf m5/job.kcf >table 2>/dev/null
+check "--max-fails: the first few directories" \
+    grep -qx '4 jobs: not run: --max-fails was reached (m2, m3, m4, ...)' table
 
 # --dry-run creates, changes and deletes nothing.
 before=$(find . -printf '%p %s %T@\n' | sort)
@@ -191,6 +200,13 @@ same "--dry-run --resume runs the outdated job" "task 1: r1
 task 2: r2
   job.kcf  reuse: finished, files unchanged
 2 jobs: 1 to run, 1 to reuse, 0 that would fail" "$(cat plan)"
+
+# --resume says once how many jobs it reused; their lines show no old run time.
+"$batch" --resume r2/job.kcf r3/job.kcf >/dev/null 2>progress
+same "--resume: the progress" "kvsolver-batch: --resume reused 2 of 2 jobs
+kvsolver-batch: r2/job.kcf: reused 0, finished T, files unchanged
+kvsolver-batch: r3/job.kcf: reused 0, finished T, files unchanged" \
+    "$(sed -E 's/[0-9]{4}-[0-9-]{5}T[0-9:]{8}Z/T/' progress | sort)"
 
 # A launcher that can't load its library: said once, nothing runs, in
 # --dry-run too.
