@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "batch/escape.h"
+#include "batch/signals.h"
 
 Progress::Progress(const Study& study, size_t parallel)
     : study_(study),
@@ -44,6 +45,22 @@ void Progress::Tick() {
 }
 
 void Progress::End() {
-  Tick();
-  if (terminal_) std::fputc('\n', stderr);
+  bool stopped = StopSignal() != 0;
+  if (!terminal_ && !stopped) return;
+  // Jobs that ran to an end, how many of those did not finish, and those
+  // a stop or another batch kept from starting.
+  size_t ended = 0, unfinished = 0, never = 0;
+  for (size_t i = 0; i < study_.jobs.size(); ++i) {
+    State state = study_.results[i].state;
+    if (!study_.started[i] && state == State::kNotRun) {
+      ++never;
+    } else if (study_.ended[i]) {
+      ++ended;
+      if (!Succeeded(state)) ++unfinished;
+    }
+  }
+  std::fprintf(stderr,
+               "%skvsolver-batch: %s%zu of %zu ended, %zu not finished, %zu never started\n",
+               terminal_ ? "\r\033[K" : "", stopped ? "stopped: " : "", ended,
+               study_.jobs.size(), unfinished, never);
 }
