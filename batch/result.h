@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 /// What became of a job.
 enum class State {
@@ -25,6 +26,18 @@ const char* StateName(State state);
 
 /// Whether a job in `state` counts as done well.
 bool Succeeded(State state);
+
+/// An attempt of a job that was run again after it: how it ended.
+struct Attempt {
+  State state = State::kLost;
+  std::string meaning;
+  std::optional<int> return_value;
+  std::optional<int> exit_status;
+  std::optional<int> signal;
+  std::string started;  ///< UTC, ISO 8601
+  double seconds = 0;   ///< its run time
+  std::string log;      ///< the log it left, NAME.log.K for attempt K
+};
 
 /// One job's result.
 struct Result {
@@ -50,6 +63,7 @@ struct Result {
   std::optional<int> exit_status;  ///< the launcher's exit status, if it exited
   std::string task;    ///< the cluster task that ran it ("JOBID_INDEX"), if one did
   std::string output;  ///< that task's output file
+  std::vector<Attempt> earlier;  ///< the attempts before the last, in order
 };
 
 /// A result with only its state, meaning and log: a job that did not run,
@@ -57,8 +71,9 @@ struct Result {
 Result Unrun(State state, std::string meaning, std::string log);
 
 /// The version of the .result format that this program writes; it reads
-/// the one before too, whose records have no figures of cost.
-constexpr int kResultVersion = 2;
+/// the ones before too: version 2 has no earlier attempts, version 1 no
+/// figures of cost either.
+constexpr int kResultVersion = 3;
 
 /// `result` as one line of JSON, without a line end: the .result file's
 /// text and what a task reports to its batch.

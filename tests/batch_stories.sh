@@ -27,6 +27,13 @@ KVSOLVER=$scratch/once-killed "$batch" --retries 1 retry/job.kcf >table 2>/dev/n
 check "--retries 1: exit status 0" test $? -eq 0
 check "--retries 1: finished in two attempts" grep -qE '^retry  *job.kcf  *finished .* 2  ' table
 check "--retries 1: the first attempt's log is kept" test -e retry/job.log.1
+check "--retries 1: the meaning says why the first attempt failed" \
+    grep -qE '^retry  *job.kcf  *finished  *0  finished; attempt 1: killed, ended by SIGKILL  ' table
+same "--retries 1: the result keeps the first attempt" \
+    'killed|ended by SIGKILL|9|retry/job.log.1' \
+    "$(perl -MJSON::PP -ne '$a = decode_json($_)->{earlier}[0];
+        print join("|", @$a{qw(state meaning signal log)}, ($a->{started} =~ /^\d{4}-.*Z$/ ? () : "no start"))' \
+        retry/job.result)"
 
 # A signal after a line that looks like a report line is no report.
 fresh forged
