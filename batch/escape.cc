@@ -1,5 +1,6 @@
 #include "batch/escape.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
@@ -115,4 +116,15 @@ std::optional<std::string> TakeName(const nlohmann::json& object, const std::str
   if (bytes == object.end()) return name->get<std::string>();
   if (!bytes->is_string()) return std::nullopt;
   return Unhex(bytes->get<std::string>());
+}
+
+std::string EscapeLines(const std::string& text) {
+  size_t end = text.find_last_not_of('\n');
+  std::string lines;
+  for (size_t start = 0; end != std::string::npos && start <= end;) {
+    size_t stop = std::min(text.find('\n', start), end + 1);
+    lines += (start == 0 ? "" : "\n    ") + EscapeControls(text.substr(start, stop - start));
+    start = stop + 1;
+  }
+  return lines;
 }

@@ -15,6 +15,12 @@
 /// UTF-8 character as "\xff". Other text stays as it is.
 std::string EscapeControls(const std::string& text);
 
+/// A message of several lines (another program's, say) as a terminal may
+/// show it: its lines kept as lines, each escaped (EscapeControls), those
+/// after the first indented by four spaces; empty lines at its end and
+/// its last line end dropped.
+std::string EscapeLines(const std::string& text);
+
 /// `text` as one field of tab-separated values: a backslash, tab, newline
 /// or carriage return is written "\\", "\t", "\n" or "\r"; every other
 /// byte stays as it is.

@@ -82,4 +82,19 @@ TEST(EscapeTest, TakeNameRefusesWhatPutNameNeverWrites) {
     EXPECT_EQ(TakeName(nlohmann::json::parse(c.json), "log"), c.name) << c.json;
 }
 
+TEST(EscapeTest, MessagesKeepTheirLines) {
+  struct {
+    std::string text;
+    std::string shown;
+  } cases[] = {
+      {"one line", "one line"},
+      {"sbatch: error: a\nsbatch: error: b\n", "sbatch: error: a\n    sbatch: error: b"},
+      {"a\n\nb\n\n\n", "a\n    \n    b"},
+      {"tab\there\x1b[2J\n", "tab\\there\\033[2J"},
+      {"\n", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EscapeLines(c.text), c.shown) << c.text;
+}
+
 }  // namespace

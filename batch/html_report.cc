@@ -30,7 +30,7 @@ constexpr double kShortStudy = 600;     // seconds: the timeline's lanes are app
 /// Whether a job in `state` is listed as one that did not finish.
 bool Unfinished(const std::string& state) {
   return state == "failed" || state == "killed" || state == "timed out" || state == "lost" ||
-         state == "not run";
+         state == "not run" || state == "outdated";
 }
 
 /// The study's start and end as the page tells them.

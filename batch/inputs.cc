@@ -57,12 +57,11 @@ std::string HashFile(int dirfd, const std::string& name, bool* convertible = nul
   return hex;
 }
 
-/// The file a job's model is read from.
+}  // namespace
+
 std::string ModelFile(int dirfd, const Job& job, const std::string& model) {
   return job.script ? model : ModelNamed(dirfd, CommandFile(dirfd, job));
 }
-
-}  // namespace
 
 std::string CommandFile(int dirfd, const Job& job) {
   struct stat info;
@@ -120,4 +119,15 @@ std::string ChangedFiles(int dirfd, const Job& job, const std::string& model,
 bool KeepsResult(const std::optional<Result>& earlier, const Inputs& now) {
   return earlier && earlier->state == State::kFinished && now.job_hash != kMissing &&
          earlier->job_hash == now.job_hash && earlier->model_hash == now.model_hash;
+}
+
+void MarkOutdated(int dirfd, const Job& job, const std::string& model, Result* earlier) {
+  if (earlier->state != State::kFinished) return;
+  Inputs now = HashInputs(dirfd, job, model);
+  if (KeepsResult(*earlier, now)) return;
+  Inputs before{earlier->job_hash, earlier->model_hash, false};
+  std::string changed = ChangedFiles(dirfd, job, model, before, now);
+  earlier->state = State::kOutdated;
+  earlier->meaning = "finished " + earlier->started + ", but " +
+                     (changed.empty() ? "its files" : changed) + " changed since";
 }

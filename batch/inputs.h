@@ -28,6 +28,10 @@ std::string CommandFile(int dirfd, const Job& job);
 /// can't be read.
 std::string ModelNamed(int dirfd, const std::string& file);
 
+/// The file a run of `job` in `dirfd` reads its model from: the one its
+/// command file names, or `model` for a solver script; empty for none.
+std::string ModelFile(int dirfd, const Job& job, const std::string& model);
+
 /// Hashes the files that a run of `job` in directory `dirfd` reads: its
 /// command file, and the model that file names, or `model` for a solver
 /// script.
@@ -41,5 +45,9 @@ std::string ChangedFiles(int dirfd, const Job& job, const std::string& model,
 /// Whether --resume keeps `earlier` for a job whose files are `now`: it
 /// finished, and neither file has changed since, by content.
 bool KeepsResult(const std::optional<Result>& earlier, const Inputs& now);
+
+/// Makes a finished `*earlier` of `job` outdated when --resume would run
+/// the job again (KeepsResult), its meaning naming the files changed since.
+void MarkOutdated(int dirfd, const Job& job, const std::string& model, Result* earlier);
 
 #endif  // KVSOLVER_BATCH_INPUTS_H_

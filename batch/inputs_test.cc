@@ -17,34 +17,45 @@ Result FinishedWith(const Inputs& inputs) {
   return r;
 }
 
+// --resume keeps a result exactly when --status leaves it finished; else
+// --status says which files changed.
 TEST(InputsTest, ResumeKeepsOnlyUnchangedFinishedJobs) {
   struct {
     const char* name;
     void (*change)();
     State state;
     bool kept;
+    const char* status;  // the meaning --status shows
   } cases[] = {
-      {"unchanged", [] {}, State::kFinished, true},
+      {"unchanged", [] {}, State::kFinished, true, "finished"},
       {"job file edited", [] { WriteFile("job.kcf", "beam.kmd\nSOLVE 2\nstop\n"); },
-       State::kFinished, false},
-      {"model edited", [] { WriteFile("beam.kmd", "changed"); }, State::kFinished, false},
+       State::kFinished, false, "finished T, but job.kcf changed since"},
+      {"model edited", [] { WriteFile("beam.kmd", "changed"); }, State::kFinished, false,
+       "finished T, but beam.kmd changed since"},
       {"another model named", [] { WriteFile("job.kcf", "other.kmd\nSOLVE\nstop\n"); },
-       State::kFinished, false},
-      {"job file gone", [] { unlink("job.kcf"); }, State::kFinished, false},
-      {"failed last time", [] {}, State::kFailed, false},
+       State::kFinished, false, "finished T, but job.kcf and other.kmd changed since"},
+      {"job file gone", [] { unlink("job.kcf"); }, State::kFinished, false,
+       "finished T, but job.kcf and its model changed since"},
+      {"failed last time", [] {}, State::kFailed, false, "finished"},
   };
   for (const auto& c : cases) {
     ScratchDir dir;
     WriteFile("beam.kmd", "model");
-    WriteFile("other.kmd", "model");
+    WriteFile("other.kmd", "another model");
     WriteFile("job.kcf", "beam.kmd\nSOLVE\nstop\n");
     Job job;
     ASSERT_EQ(ParseJob("job.kcf", &job), "");
     int dirfd = open(".", O_RDONLY | O_DIRECTORY);
     Result earlier = FinishedWith(HashInputs(dirfd, job, ""));
     earlier.state = c.state;
+    earlier.meaning = "finished";
+    earlier.started = "T";
     c.change();
     EXPECT_EQ(KeepsResult(earlier, HashInputs(dirfd, job, "")), c.kept) << c.name;
+    MarkOutdated(dirfd, job, "", &earlier);
+    EXPECT_EQ(earlier.meaning, c.status) << c.name;
+    bool outdated = c.state == State::kFinished && !c.kept;
+    EXPECT_EQ(earlier.state, outdated ? State::kOutdated : c.state) << c.name;
     close(dirfd);
   }
 }

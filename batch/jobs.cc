@@ -78,7 +78,8 @@ std::vector<std::string> LauncherArguments(const Job& job, const std::string& mo
   return {AsOperand(job.base)};
 }
 
-std::string ReadJobList(const std::string& path, std::vector<std::string>* paths) {
+std::string ReadJobList(const std::string& path, std::vector<std::string>* paths,
+                        std::vector<std::string>* origins) {
   std::string name = path == "-" ? "standard input" : path;
   FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "r");
   if (in == nullptr) return "cannot read " + name + ": " + std::strerror(errno);
@@ -93,6 +94,8 @@ std::string ReadJobList(const std::string& path, std::vector<std::string>* paths
       why = name + ": line " + std::to_string(number) + " holds a NUL byte";
     else if (!entry.empty())
       paths->push_back(entry);
+    if (why.empty() && !entry.empty() && origins != nullptr)
+      origins->push_back(name + ", line " + std::to_string(number));
   }
   if (why.empty() && std::ferror(in) != 0) why = "cannot read " + name + ": " + std::strerror(errno);
   std::free(line);

@@ -47,7 +47,9 @@ std::vector<std::string> LauncherArguments(const Job& job, const std::string& mo
 
 /// Reads JOB paths from `path` ("-" for standard input), one a line, into
 /// `*paths`; empty lines are skipped. Returns an empty text, or why not:
-/// it can't be read, or a line holds a NUL byte (naming the line).
-std::string ReadJobList(const std::string& path, std::vector<std::string>* paths);
+/// it can't be read, or a line holds a NUL byte (naming the line). Each
+/// path's origin ("FILE, line N") goes to `*origins`, when given.
+std::string ReadJobList(const std::string& path, std::vector<std::string>* paths,
+                        std::vector<std::string>* origins = nullptr);
 
 #endif  // KVSOLVER_BATCH_JOBS_H_

@@ -10,6 +10,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -23,6 +24,7 @@
 #include "batch/monitor.h"
 #include "batch/options.h"
 #include "batch/plan.h"
+#include "batch/preflight.h"
 #include "batch/program_path.h"
 #include "batch/report.h"
 #include "batch/cluster_task.h"
@@ -39,7 +41,7 @@ constexpr int kSomeFailed = 1;
 constexpr int kCannotStart = 2;
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeControls(why).c_str());
+  std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeLines(why).c_str());
   return kCannotStart;
 }
 
@@ -52,10 +54,12 @@ int UsageError(const std::string& why) {
 /// Reads every JOB path. Returns an empty text, or why one is no job.
 std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
   std::set<std::pair<std::pair<dev_t, ino_t>, std::string>> logs;
-  for (const std::string& path : request.paths) {
+  for (size_t i = 0; i < request.paths.size(); ++i) {
+    const std::string& path = request.paths[i];
     Job job;
     std::string why = ParseJob(path, &job);
-    if (!why.empty()) return path + " " + why;
+    const std::string& origin = request.origins[i];
+    if (!why.empty()) return (origin.empty() ? "" : origin + ": ") + path + " " + why;
     if (job.script && request.model.empty()) return path + " is a solver script: give --model";
     if (!logs.insert({{job.device, job.inode}, job.base}).second)
       return path + ": another job of its directory has the same name, and log";
@@ -133,6 +137,27 @@ SlurmSettings SlurmSettingsOf(const Request& request, const std::string& self) {
   return slurm;
 }
 
+/// Says on standard error, before anything runs, which jobs would fail
+/// before they solve. They run all the same, for the launcher's own verdict.
+void WarnOfProblems(const Study& study, const std::string& model) {
+  for (const Job& job : study.jobs) {
+    int dirfd = OpenDirectory(job);
+    std::string problem = dirfd >= 0 ? JobProblem(dirfd, job, model) : "";
+    if (dirfd >= 0) close(dirfd);
+    if (!problem.empty())
+      std::fprintf(stderr, "kvsolver-batch: would fail: %s: %s\n",
+                   EscapeControls(job.path).c_str(), EscapeControls(problem).c_str());
+  }
+}
+
+/// Says once how many jobs --resume kept.
+void SayReused(const Study& study) {
+  size_t reused = std::count_if(study.results.begin(), study.results.end(),
+                                [](const Result& r) { return r.state == State::kReused; });
+  std::fprintf(stderr, "kvsolver-batch: --resume reused %zu of %zu %s\n", reused,
+               study.jobs.size(), study.jobs.size() == 1 ? "job" : "jobs");
+}
+
 /// The table and the exit status of a study whose results are all in.
 int Report(const Study& study, const Monitor* monitor) {
   if (!PrintTable(study, stdout)) return Fail("cannot write the table to standard output");
@@ -166,15 +191,8 @@ int main(int argc, char** argv) {
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
   Study study(std::move(jobs));
 
-  std::string self = SelfPath();
-  SlurmSettings slurm = SlurmSettingsOf(request, self);
-  if (request.dry_run) {
-    bool written = PrintPlan(study, groups, request.model, request.resume, stdout) &&
-                   (!request.slurm || PrintSlurmPlan(slurm, study, groups, stdout));
-    return written ? 0 : Fail("cannot write the plan to standard output");
-  }
   if (request.status) {
-    ReadResults(&study);
+    ReadResults(&study, request.model);
     if (!request.summary.empty()) {
       why = WriteSummary(request.summary, study);
       if (!why.empty()) return Fail(why);
@@ -186,9 +204,23 @@ int main(int argc, char** argv) {
     return Report(study, nullptr);
   }
 
+  std::string self = SelfPath();
+  SlurmSettings slurm = SlurmSettingsOf(request, self);
   TaskSettings settings = TaskSettingsOf(request);
   settings.launcher = LauncherPath(self, &why);
+  // The nodes of a cluster have libraries of their own: only a launcher
+  // run here is tried here.
+  if (!settings.launcher.empty() && !request.slurm) why = LauncherProblem(settings.launcher);
+  if (request.dry_run) {
+    PlanView view{request.model, request.resume, why.empty(), !request.slurm};
+    bool written = PrintPlan(study, groups, view, stdout) &&
+                   (!request.slurm || PrintSlurmPlan(slurm, study, groups, stdout));
+    if (!written) return Fail("cannot write the plan to standard output");
+    return why.empty() ? 0 : Fail(why);
+  }
   if (settings.launcher.empty()) return UsageError(why);
+  if (!why.empty()) return Fail(why);
+  WarnOfProblems(study, request.model);
   if (!request.summary.empty()) {
     why = WriteSummary(request.summary, study);
     if (!why.empty()) return UsageError(why);
@@ -212,5 +244,6 @@ int main(int argc, char** argv) {
     RunLocally(settings, groups, pace, &monitor);
   }
   monitor.Finish();
+  if (request.resume) SayReused(study);
   return Report(study, &monitor);
 }

@@ -21,14 +21,15 @@ const char kBatchUsage[] =
     "  -a, --arg-file FILE  read JOBs from FILE, one a line (- for standard input)\n"
     "  -j, --jobs N         at most N directories at once (default: the CPUs)\n"
     "      --model NAME     the model for .kss jobs, passed as given\n"
-    "      --summary FILE   the rows as tab-separated values (JSON Lines for .jsonl),\n"
-    "                       kept up to date while the batch runs\n"
+    "      --summary FILE   the rows as tab-separated values (FILE.tsv, FILE.txt) or\n"
+    "                       JSON Lines (FILE.jsonl), kept up to date while it runs\n"
     "      --report FILE    a page to look at (HTML, self-contained), kept up to date\n"
     "      --resume         keep finished results whose job and model files are\n"
     "                       unchanged; run the rest\n"
     "      --retries N      run a job again, up to N more times, when it was lost,\n"
     "                       killed by a signal, or found its stream in use (-5)\n"
-    "      --retry-on V,... retry these return values too (and, without --retries,\n"
+    "      --retry-on V,...\n"
+    "                       retry these return values too (and, without --retries,\n"
     "                       run such a job once more)\n"
     "      --timeout S      stop a job after S seconds (SIGTERM, then SIGKILL)\n"
     "      --kill-after S   seconds from SIGTERM to SIGKILL (default 10)\n"
@@ -36,12 +37,15 @@ const char kBatchUsage[] =
     "  -n, --dry-run        print the plan; run, create and change nothing\n"
     "      --status         run nothing; print the table of the results on disk\n"
     "      --slurm          run the directories as Slurm job arrays; with it:\n"
-    "      --sbatch-option OPT  pass OPT on to sbatch (--time=1:00:00, --mem=4G, ...)\n"
+    "      --sbatch-option OPT\n"
+    "                       pass OPT on to sbatch (--time=1:00:00, --mem=4G, ...)\n"
     "      --per-task K     each array task runs K directories (default 1)\n"
     "      --job-name NAME  the arrays' job name (default kvsolver-batch)\n"
-    "      --slurm-output DIR  the batch's folder: task lists, scripts and each\n"
+    "      --slurm-output DIR\n"
+    "                       the batch's folder: task lists, scripts and each\n"
     "                       task's output (default kvsolver-batch-slurm)\n"
-    "      --task-prologue FILE  shell lines each task runs first (module load ...)\n"
+    "      --task-prologue FILE\n"
+    "                       shell lines each task runs first (module load ...)\n"
     "      --detach         submit, print how to collect the study, and exit\n"
     "  -h, --help           print this text\n"
     "      --version        print the version\n"
@@ -128,6 +132,23 @@ std::string ReadWhole(const std::string& path, std::string* text) {
   return failed ? "cannot read " + path + ": " + std::strerror(EIO) : "";
 }
 
+/// `need`, saying what the option was given instead.
+std::string Needs(const char* need, const char* arg) {
+  return std::string(need) + ", not '" + arg + "'";
+}
+
+/// Why `path` is no name for a summary, or empty: it ends in .tsv, .txt
+/// or .jsonl, or has no extension (tab-separated).
+std::string SummaryNameProblem(const std::string& path) {
+  std::string name = path.substr(path.rfind('/') + 1);
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return "";
+  std::string extension = name.substr(dot);
+  if (extension == ".tsv" || extension == ".txt" || extension == ".jsonl") return "";
+  return "--summary writes tab-separated values (.tsv, .txt) or JSON Lines (.jsonl), not " +
+         extension + ": " + path;
+}
+
 /// Takes option `option` with argument `arg`. Returns why it is wrong, or
 /// an empty text.
 std::string TakeOption(int option, const char* arg, Request* r) {
@@ -135,9 +156,10 @@ std::string TakeOption(int option, const char* arg, Request* r) {
   switch (option) {
     case 'a':
       r->lists.push_back(arg);
-      return ReadJobList(arg, &r->paths);
+      return ReadJobList(arg, &r->paths, &r->origins);
     case 'j':
-      if (!ReadInteger(arg, 1, 100000, &n)) return "-j needs a number from 1 to 100000";
+      if (!ReadInteger(arg, 1, 100000, &n))
+        return Needs("-j needs a number from 1 to 100000", arg);
       r->parallel = static_cast<size_t>(n);
       return "";
     case kModel:
@@ -145,21 +167,26 @@ std::string TakeOption(int option, const char* arg, Request* r) {
       if (r->model.find_first_of("\r\n") != std::string::npos)
         return "--model holds a line end";
       return "";
-    case kSummary: r->summary = arg; return "";
+    case kSummary: r->summary = arg; return SummaryNameProblem(arg);
     case kReport: r->report = arg; return "";
     case kResume: r->resume = true; return "";
     case kRetries:
-      if (!ReadInteger(arg, 0, 1000, &n)) return "--retries needs a number from 0 to 1000";
+      if (!ReadInteger(arg, 0, 1000, &n))
+        return Needs("--retries needs a number from 0 to 1000", arg);
       r->retries = static_cast<int>(n);
       return "";
     case kRetryOn:
-      return ReadValues(arg, &r->retry_on) ? "" : "--retry-on needs return values, as -10,7";
+      return ReadValues(arg, &r->retry_on) ? ""
+             : Needs("--retry-on needs return values, as -10,7", arg);
     case kTimeout:
-      return ReadSeconds(arg, &r->timeout) ? "" : "--timeout needs a number of seconds";
+      return ReadSeconds(arg, &r->timeout) ? ""
+             : Needs("--timeout needs a number of seconds", arg);
     case kKillAfter:
-      return ReadSeconds(arg, &r->kill_after) ? "" : "--kill-after needs a number of seconds";
+      return ReadSeconds(arg, &r->kill_after) ? ""
+             : Needs("--kill-after needs a number of seconds", arg);
     case kMaxFails:
-      if (!ReadInteger(arg, 1, LONG_MAX, &n)) return "--max-fails needs a number of at least 1";
+      if (!ReadInteger(arg, 1, LONG_MAX, &n))
+        return Needs("--max-fails needs a number of at least 1", arg);
       r->max_fails = static_cast<size_t>(n);
       return "";
     case 'n': r->dry_run = true; return "";
@@ -167,7 +194,8 @@ std::string TakeOption(int option, const char* arg, Request* r) {
     case kSlurm: r->slurm = true; return "";
     case kSbatchOption: r->sbatch_options.push_back(arg); return "";
     case kPerTask:
-      if (!ReadInteger(arg, 1, 1000000, &n)) return "--per-task needs a number of at least 1";
+      if (!ReadInteger(arg, 1, 1000000, &n))
+        return Needs("--per-task needs a number of at least 1", arg);
       r->per_task = static_cast<size_t>(n);
       return "";
     case kJobName:
@@ -192,6 +220,20 @@ std::string TakeOption(int option, const char* arg, Request* r) {
   }
 }
 
+/// The long options that `arg` ("--re", "--re=x") abbreviates, as
+/// "--report, --resume"; the options only tasks take are left out.
+std::string LongOptionsStarting(const std::string& arg) {
+  std::string prefix = arg.substr(2, arg.find('=') - 2);
+  std::string names;
+  for (const option& known : kOptions) {
+    if (known.name == nullptr || known.val == kTask || known.val == kTaskOffset ||
+        known.val == kPrologueFailed || std::strncmp(known.name, prefix.c_str(), prefix.size()) != 0)
+      continue;
+    names += (names.empty() ? "--" : ", --") + std::string(known.name);
+  }
+  return names;
+}
+
 }  // namespace
 
 std::string ParseOptions(int argc, char** argv, Request* request) {
@@ -203,6 +245,9 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
     if (option == '?' || option == ':') {
       std::string name = optopt != 0 ? std::string("-") + static_cast<char>(optopt)
                                      : std::string(argv[optind - 1]);
+      std::string matches = option == '?' && optopt == 0 ? LongOptionsStarting(name) : "";
+      if (matches.find(',') != std::string::npos)
+        return "option " + name.substr(0, name.find('=')) + " is ambiguous: " + matches;
       return (option == ':' || (optopt != 0 && std::string("aj").find(static_cast<char>(optopt)) !=
                                                    std::string::npos)
                   ? "option " + name + " needs a value"
@@ -213,6 +258,7 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
     if (!why.empty()) return why;
   }
   for (int i = optind; i < argc; ++i) request->paths.push_back(argv[i]);
+  request->origins.resize(request->paths.size());
   if (request->help || request->version || !request->task_file.empty()) return "";
   if (request->paths.empty()) return "no JOB given";
   bool slurm_only = !request->sbatch_options.empty() || request->per_task != 1 ||

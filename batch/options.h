@@ -32,6 +32,7 @@ struct Request {
   bool help = false;                   ///< -h, --help
   bool version = false;                ///< --version
   std::vector<std::string> paths;      ///< the JOBs, from the arguments and -a
+  std::vector<std::string> origins;    ///< by JOB: "FILE, line N" for -a, else empty
   std::vector<std::string> lists;      ///< the -a files, as given
 };
 

@@ -105,9 +105,10 @@ void JudgeRun(int wait_status, Sender sender, const LogEnding& ending, Result* r
   if (WIFSIGNALED(wait_status)) {
     int signal = WTERMSIG(wait_status);
     result->signal = signal;
+    // The state says it timed out; the meaning says how it ended.
     if (sender == Sender::kTimeout) {
       result->state = State::kTimedOut;
-      result->meaning = "timed out, ended by " + SignalName(signal);
+      result->meaning = "ended by " + SignalName(signal);
     } else {
       result->state = State::kKilled;
       result->meaning = (sender == Sender::kBatch ? "stopped with the batch, ended by "
@@ -131,8 +132,6 @@ void JudgeRun(int wait_status, Sender sender, const LogEnding& ending, Result* r
     result->meaning = ending.message.empty() ? ValueMeaning(*ending.return_value)
                                              : ending.message;
   }
-  if (sender == Sender::kTimeout && result->state != State::kFinished) {
+  if (sender == Sender::kTimeout && result->state != State::kFinished)
     result->state = State::kTimedOut;
-    result->meaning = "timed out: " + result->meaning;
-  }
 }

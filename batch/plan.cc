@@ -13,23 +13,49 @@
 #include "batch/directory_lock.h"
 #include "batch/escape.h"
 #include "batch/inputs.h"
+#include "batch/preflight.h"
 #include "batch/slurm_commands.h"
 
+namespace {
+
+/// What a run does with job `job` of directory `dirfd` ("run", "reuse: ...",
+/// "run: would fail, ..."), counted in `*counts`: to run, to reuse, to fail.
+std::string PlanOf(int dirfd, const Job& job, const PlanView& view, size_t counts[3]) {
+  if (view.resume &&
+      KeepsResult(ReadResult(dirfd, job.result), HashInputs(dirfd, job, view.model))) {
+    ++counts[1];
+    return "reuse: finished, files unchanged";
+  }
+  std::string problem =
+      view.launcher_starts ? JobProblem(dirfd, job, view.model) : "the launcher can't start";
+  ++counts[problem.empty() ? 0 : 2];
+  return problem.empty() ? "run" : "run: would fail, " + problem;
+}
+
+}  // namespace
+
 bool PrintPlan(const Study& study, const std::vector<std::vector<size_t>>& groups,
-               const std::string& model, bool resume, FILE* out) {
+               const PlanView& view, FILE* out) {
+  size_t counts[3] = {0, 0, 0};
   for (size_t g = 0; g < groups.size(); ++g) {
     const Job& first = study.jobs[groups[g].front()];
-    std::fprintf(out, "task %zu: %s\n", g + 1, EscapeControls(first.directory).c_str());
-    int dirfd = resume ? OpenDirectory(first) : -1;
+    std::string name = EscapeControls(first.directory);
+    if (view.tasks_numbered)
+      std::fprintf(out, "task %zu: %s\n", g + 1, name.c_str());
+    else
+      std::fprintf(out, "directory %s\n", name.c_str());
+    int dirfd = OpenDirectory(first);
     for (size_t i : groups[g]) {
       const Job& job = study.jobs[i];
-      bool keep = dirfd >= 0 &&
-                  KeepsResult(ReadResult(dirfd, job.result), HashInputs(dirfd, job, model));
+      std::string plan = PlanOf(dirfd, job, view, counts);
       std::fprintf(out, "  %s  %s\n", EscapeControls(job.file).c_str(),
-                   keep ? "reuse: finished, files unchanged" : "run");
+                   EscapeControls(plan).c_str());
     }
     if (dirfd >= 0) close(dirfd);
   }
+  std::fprintf(out, "%zu %s: %zu to run, %zu to reuse, %zu that would fail\n",
+               study.jobs.size(), study.jobs.size() == 1 ? "job" : "jobs", counts[0], counts[1],
+               counts[2]);
   return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
@@ -54,7 +80,7 @@ void SettleLocalRunning(int dirfd, const std::optional<std::set<std::pair<dev_t,
 
 }  // namespace
 
-void ReadResults(Study* study) {
+void ReadResults(Study* study, const std::string& model) {
   std::vector<Result> results;
   std::vector<std::string> jobs_running;
   std::optional<std::set<std::pair<dev_t, ino_t>>> held;
@@ -68,6 +94,7 @@ void ReadResults(Study* study) {
       held_read = true;
       SettleLocalRunning(dirfd, held, &*result);
     }
+    if (result) MarkOutdated(dirfd, job, model, &*result);
     if (dirfd >= 0) close(dirfd);
     results.push_back(result ? *result : Unrun(State::kNotRun, "no result", ""));
     if (result && result->state == State::kRunning && !result->task.empty())

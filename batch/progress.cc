@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "batch/escape.h"
+#include "batch/signals.h"
 
 Progress::Progress(const Study& study, size_t parallel)
     : study_(study),
@@ -17,9 +18,12 @@ void Progress::JobEnded(size_t i) {
   if (terminal_) return Tick();
   const Result& r = study_.results[i];
   std::string value = r.return_value ? " " + std::to_string(*r.return_value) : "";
-  std::fprintf(stderr, "kvsolver-batch: %s: %s%s, %s (%.1f s)\n",
+  // A reused job's run time is an earlier batch's.
+  char seconds[32] = "";
+  if (r.state != State::kReused) std::snprintf(seconds, sizeof seconds, " (%.1f s)", r.seconds);
+  std::fprintf(stderr, "kvsolver-batch: %s: %s%s, %s%s\n",
                EscapeControls(study_.jobs[i].path).c_str(), StateName(r.state), value.c_str(),
-               EscapeControls(r.meaning).c_str(), r.seconds);
+               EscapeControls(r.meaning).c_str(), seconds);
 }
 
 void Progress::Tick() {
@@ -41,6 +45,22 @@ void Progress::Tick() {
 }
 
 void Progress::End() {
-  Tick();
-  if (terminal_) std::fputc('\n', stderr);
+  bool stopped = StopSignal() != 0;
+  if (!terminal_ && !stopped) return;
+  // Jobs that ran to an end, how many of those did not finish, and those
+  // a stop or another batch kept from starting.
+  size_t ended = 0, unfinished = 0, never = 0;
+  for (size_t i = 0; i < study_.jobs.size(); ++i) {
+    State state = study_.results[i].state;
+    if (!study_.started[i] && state == State::kNotRun) {
+      ++never;
+    } else if (study_.ended[i]) {
+      ++ended;
+      if (!Succeeded(state)) ++unfinished;
+    }
+  }
+  std::fprintf(stderr,
+               "%skvsolver-batch: %s%zu of %zu ended, %zu not finished, %zu never started\n",
+               terminal_ ? "\r\033[K" : "", stopped ? "stopped: " : "", ended,
+               study_.jobs.size(), unfinished, never);
 }

@@ -19,7 +19,9 @@ class Progress {
   /// Redraws the live line, if there is one.
   void Tick();
 
-  /// Ends the live line, if there is one.
+  /// Ends the live line, if there is one, with the counts of the jobs that
+  /// ended, did not finish and never started; says them also when the
+  /// batch was stopped.
   void End();
 
  private:

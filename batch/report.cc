@@ -152,6 +152,35 @@ std::string CountLine(const Study& study) {
   return line;
 }
 
+/// One line for each kind of unsuccessful job that never started (its
+/// state and meaning): the job itself when it is alone, else how many
+/// and the directories of the first few.
+void PrintNeverStarted(const Study& study, FILE* out) {
+  constexpr size_t kNamed = 3;
+  std::vector<std::pair<std::string, std::vector<size_t>>> kinds;
+  for (size_t i = 0; i < study.jobs.size(); ++i) {
+    const Result& r = study.results[i];
+    if (Succeeded(r.state) || !r.started.empty()) continue;
+    std::string kind = std::string(StateName(r.state)) + ": " + EscapeControls(r.meaning);
+    auto at = std::find_if(kinds.begin(), kinds.end(),
+                           [&](const auto& known) { return known.first == kind; });
+    if (at == kinds.end()) at = kinds.insert(kinds.end(), {kind, {}});
+    at->second.push_back(i);
+  }
+  for (const auto& [kind, jobs] : kinds) {
+    if (jobs.size() == 1) {
+      std::fprintf(out, "%s: %s\n", EscapeControls(study.jobs[jobs[0]].path).c_str(),
+                   kind.c_str());
+      continue;
+    }
+    std::string named;
+    for (size_t k = 0; k < std::min(jobs.size(), kNamed); ++k)
+      named += (k == 0 ? "" : ", ") + EscapeControls(study.jobs[jobs[k]].directory);
+    if (jobs.size() > kNamed) named += ", ...";
+    std::fprintf(out, "%zu jobs: %s (%s)\n", jobs.size(), kind.c_str(), named.c_str());
+  }
+}
+
 }  // namespace
 
 std::string MemoryText(const std::optional<long long>& kib) {
@@ -183,14 +212,15 @@ bool PrintTable(const Study& study, FILE* out) {
   }
   for (size_t i = 0; i < study.jobs.size(); ++i) {
     const Result& r = study.results[i];
-    if (Succeeded(r.state)) continue;
-    std::string where = r.started.empty() ? study.jobs[i].path : r.log;
-    std::fprintf(out, "%s: %s: %s\n", EscapeControls(where).c_str(), StateName(r.state),
+    if (Succeeded(r.state) || r.started.empty()) continue;
+    std::fprintf(out, "%s: %s: %s\n", EscapeControls(r.log).c_str(), StateName(r.state),
                  EscapeControls(r.meaning).c_str());
-    if (r.started.empty()) continue;
+    // An outdated job's log is that of a run that finished.
+    if (r.state == State::kOutdated) continue;
     for (const std::string& line : LogDigest(r.log, DigestWidth(out)))
       std::fprintf(out, "%s\n", line.c_str());
   }
+  PrintNeverStarted(study, out);
   std::fprintf(out, "%s\n", CountLine(study).c_str());
   return std::fflush(out) == 0 && std::ferror(out) == 0;
 }

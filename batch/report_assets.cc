@@ -2,7 +2,8 @@
 
 const char kReportStyle[] = R"css(
 :root{--finished:#2e9e5b;--reused:#8fcfa6;--failed:#d93f3f;--killed:#8e44ad;
---timed-out:#e8900c;--lost:#5d4037;--not-run:#b0b4ba;--running:#2f7de1;--waiting:#dde1e6}
+--timed-out:#e8900c;--lost:#5d4037;--not-run:#b0b4ba;--running:#2f7de1;--waiting:#dde1e6;
+--outdated:#c7b02e}
 body{font:14px/1.45 system-ui,-apple-system,"Segoe UI",sans-serif;color:#1d232b;
 margin:0 auto;padding:18px 24px 40px;max-width:1360px;background:#fff}
 h1{font-size:22px;margin:0 0 4px}h2{font-size:17px;margin:28px 0 8px;
@@ -21,6 +22,7 @@ ul.counts button:hover{border-color:#8a949e}ul.counts b{font-size:17px}
 .s-finished{--c:var(--finished)}.s-reused{--c:var(--reused)}.s-failed{--c:var(--failed)}
 .s-killed{--c:var(--killed)}.s-timed-out{--c:var(--timed-out)}.s-lost{--c:var(--lost)}
 .s-not-run{--c:var(--not-run)}.s-running{--c:var(--running)}.s-waiting{--c:var(--waiting)}
+.s-outdated{--c:var(--outdated)}
 svg{display:block;width:100%;height:auto}svg text{font:11px system-ui,sans-serif;fill:#5b6570}
 svg rect[class]{fill:var(--c)}svg rect[class]:hover{stroke:#1d232b;stroke-width:1}
 svg .grid{stroke:#eceef1}svg .split{stroke:#c9ced4;stroke-dasharray:3 3}

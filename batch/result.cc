@@ -25,6 +25,7 @@ constexpr struct {
     {State::kFinished, "finished"}, {State::kFailed, "failed"},   {State::kKilled, "killed"},
     {State::kTimedOut, "timed out"}, {State::kLost, "lost"},      {State::kNotRun, "not run"},
     {State::kReused, "reused"},     {State::kRunning, "running"},
+    {State::kOutdated, "outdated"},
 };
 
 std::optional<State> StateNamed(const std::string& name) {
@@ -113,11 +114,48 @@ bool Consistent(const Result& r) {
     case State::kLost:
     case State::kNotRun:
     case State::kReused:
+    case State::kOutdated:
       return true;
     case State::kRunning:
       return !r.return_value && !r.signal && !r.exit_status && r.attempts >= 1;
   }
   return false;
+}
+
+/// `attempt` as the record keeps it.
+Json AttemptToJson(const Attempt& attempt) {
+  Json object = {
+      {"state", StateName(attempt.state)},   {"meaning", attempt.meaning},
+      {"return_value", Optional(attempt.return_value)},
+      {"exit_status", Optional(attempt.exit_status)},
+      {"signal", Optional(attempt.signal)}, {"started", attempt.started},
+      {"seconds", attempt.seconds},
+  };
+  PutName(&object, "log", attempt.log);
+  return object;
+}
+
+/// Reads the earlier attempts at `object`'s "earlier" into `*out`.
+/// Returns false when one is not as AttemptToJson wrote it.
+bool TakeAttempts(const Json& object, std::vector<Attempt>* out) {
+  auto at = object.find("earlier");
+  if (at == object.end() || !at->is_array()) return false;
+  for (const Json& item : *at) {
+    Attempt attempt;
+    std::string state;
+    std::optional<State> known;
+    if (!item.is_object() || !Take(item, "state", &state) || !(known = StateNamed(state)) ||
+        !Take(item, "meaning", &attempt.meaning) ||
+        !TakeOptional(item, "return_value", &attempt.return_value) ||
+        !TakeOptional(item, "exit_status", &attempt.exit_status) ||
+        !TakeOptional(item, "signal", &attempt.signal) ||
+        !Take(item, "started", &attempt.started) || !IsInstant(attempt.started) ||
+        !Take(item, "seconds", &attempt.seconds) || !TakeNameInto(item, "log", &attempt.log))
+      return false;
+    attempt.state = *known;
+    out->push_back(std::move(attempt));
+  }
+  return true;
 }
 
 }  // namespace
@@ -166,6 +204,8 @@ std::string ResultToJson(const Result& r) {
   PutName(&object, "host", r.host);
   PutName(&object, "log", r.log);
   PutName(&object, "output", r.output);
+  object["earlier"] = Json::array();
+  for (const Attempt& attempt : r.earlier) object["earlier"].push_back(AttemptToJson(attempt));
   return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -191,6 +231,7 @@ std::optional<Result> ResultFromJson(const std::string& text) {
                        !TakeFigure(object, "user_seconds", &r.user_seconds) ||
                        !TakeFigure(object, "system_seconds", &r.system_seconds)))
     return std::nullopt;
+  if (version >= 3 && !TakeAttempts(object, &r.earlier)) return std::nullopt;
   std::optional<State> known = StateNamed(state);
   if (!known) return std::nullopt;
   r.state = *known;
@@ -235,6 +276,7 @@ std::optional<Result> ReadResult(int dirfd, const std::string& name) {
   text.pop_back();
   if (text.find('\n') != std::string::npos) return std::nullopt;
   std::optional<Result> result = ResultFromJson(text);
-  if (result && result->state == State::kReused) return std::nullopt;
+  if (result && (result->state == State::kReused || result->state == State::kOutdated))
+    return std::nullopt;
   return result;
 }

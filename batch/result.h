@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 /// What became of a job.
 enum class State {
@@ -17,6 +18,7 @@ enum class State {
   kNotRun,    ///< never started
   kReused,    ///< --resume kept an earlier finished result
   kRunning,   ///< started and not ended yet (only --status shows it)
+  kOutdated,  ///< finished, on files that have changed since (only --status shows it)
 };
 
 /// The state's name, as the table, the summary and the .result file have it.
@@ -24,6 +26,18 @@ const char* StateName(State state);
 
 /// Whether a job in `state` counts as done well.
 bool Succeeded(State state);
+
+/// An attempt of a job that was run again after it: how it ended.
+struct Attempt {
+  State state = State::kLost;
+  std::string meaning;
+  std::optional<int> return_value;
+  std::optional<int> exit_status;
+  std::optional<int> signal;
+  std::string started;  ///< UTC, ISO 8601
+  double seconds = 0;   ///< its run time
+  std::string log;      ///< the log it left, NAME.log.K for attempt K
+};
 
 /// One job's result.
 struct Result {
@@ -49,6 +63,7 @@ struct Result {
   std::optional<int> exit_status;  ///< the launcher's exit status, if it exited
   std::string task;    ///< the cluster task that ran it ("JOBID_INDEX"), if one did
   std::string output;  ///< that task's output file
+  std::vector<Attempt> earlier;  ///< the attempts before the last, in order
 };
 
 /// A result with only its state, meaning and log: a job that did not run,
@@ -56,8 +71,9 @@ struct Result {
 Result Unrun(State state, std::string meaning, std::string log);
 
 /// The version of the .result format that this program writes; it reads
-/// the one before too, whose records have no figures of cost.
-constexpr int kResultVersion = 2;
+/// the ones before too: version 2 has no earlier attempts, version 1 no
+/// figures of cost either.
+constexpr int kResultVersion = 3;
 
 /// `result` as one line of JSON, without a line end: the .result file's
 /// text and what a task reports to its batch.
@@ -82,7 +98,7 @@ int CreateFileAnew(int dirfd, const std::string& name, int flags);
 
 /// Reads the .result file `name` in directory `dirfd`; nothing when there
 /// is none, it does not parse, or it can't be true of a job's file: a
-/// "reused" state (a row's, never a file's), a value beyond 32 bits, a
+/// "reused" or "outdated" state (a row's, never a file's), a value beyond 32 bits, a
 /// start that is no instant.
 std::optional<Result> ReadResult(int dirfd, const std::string& name);
 

@@ -41,7 +41,11 @@ TEST(ResultTest, RoundTrip) {
   killed.return_value.reset();
   killed.exit_status.reset();
   killed.signal = 9;
-  for (const Result& r : {Finished(), failed, killed}) {
+  Result retried = Finished();
+  retried.attempts = 2;
+  retried.earlier = {{State::kKilled, "ended by SIGKILL", std::nullopt, std::nullopt, 9,
+                      "2026-12-09T08:44:40Z", 0.25, "case\t1/job.log.1"}};
+  for (const Result& r : {Finished(), failed, killed, retried}) {
     std::optional<Result> back = ResultFromJson(ResultToJson(r));
     ASSERT_TRUE(back) << ResultToJson(r);
     EXPECT_EQ(back->state, r.state);
@@ -54,7 +58,30 @@ TEST(ResultTest, RoundTrip) {
     EXPECT_EQ(back->max_rss_kib, r.max_rss_kib);
     EXPECT_EQ(back->user_seconds, r.user_seconds);
     EXPECT_EQ(back->system_seconds, r.system_seconds);
+    ASSERT_EQ(back->earlier.size(), r.earlier.size());
+    for (size_t k = 0; k < r.earlier.size(); ++k) {
+      EXPECT_EQ(back->earlier[k].state, r.earlier[k].state);
+      EXPECT_EQ(back->earlier[k].meaning, r.earlier[k].meaning);
+      EXPECT_EQ(back->earlier[k].signal, r.earlier[k].signal);
+      EXPECT_EQ(back->earlier[k].exit_status, r.earlier[k].exit_status);
+      EXPECT_EQ(back->earlier[k].started, r.earlier[k].started);
+      EXPECT_EQ(back->earlier[k].seconds, r.earlier[k].seconds);
+      EXPECT_EQ(back->earlier[k].log, r.earlier[k].log);
+    }
   }
+}
+
+/// A record of the second version, which kept no earlier attempts, reads.
+TEST(ResultTest, TheSecondVersionReadsWithoutAttempts) {
+  std::string v3 = ResultToJson(Finished());
+  std::string v2 = v3;
+  v2.replace(v2.find("\"version\":3"), 11, "\"version\":2");
+  v2.replace(v2.find(",\"earlier\":[]"), 13, "");
+  std::optional<Result> back = ResultFromJson(v2);
+  ASSERT_TRUE(back) << v2;
+  EXPECT_TRUE(back->earlier.empty());
+  v3.replace(v3.find(",\"earlier\":[]"), 13, "");
+  EXPECT_FALSE(ResultFromJson(v3)) << "the third version keeps its attempts";
 }
 
 /// Names are bytes: two logs that differ in a byte of no UTF-8 stay apart.
@@ -105,7 +132,9 @@ TEST(ResultTest, NoResult) {
       good.substr(0, good.size() / 2),                            // truncated
       "finished 0",                                               // garbled
       "[1,2]",
-      replaced("\"version\":2", "\"version\":3"),                 // a future format
+      replaced("\"version\":3", "\"version\":4"),                 // a future format
+      replaced("\"earlier\":[]", "\"earlier\":{}"),                 // attempts that are none
+      replaced("\"earlier\":[]", "\"earlier\":[{\"state\":\"killed\"}]"),
       replaced("\"format\":\"kvsolver-batch-result\"", "\"format\":\"other\""),
       replaced("\"return_value\":0", "\"return_value\":-3"),      // forged: state and value
       replaced("\"exit_status\":0", "\"exit_status\":1"),

@@ -229,6 +229,22 @@ bool EndedWithTask(const Result& result, Sender sender) {
          (StopSignal() != 0 && result.state == State::kTimedOut);
 }
 
+/// How the attempt that ended as `result` ended, its log kept as `log`.
+Attempt AttemptOf(const Result& result, std::string log) {
+  return {result.state,       result.meaning, result.return_value, result.exit_status,
+          result.signal,      result.started, result.seconds,      std::move(log)};
+}
+
+/// Keeps the attempts before the last in `*result`, and says in its
+/// meaning how each ended.
+void NoteHistory(std::vector<Attempt> history, Result* result) {
+  int number = result->attempts - static_cast<int>(history.size());
+  for (const Attempt& attempt : history)
+    result->meaning += "; attempt " + std::to_string(number++) + ": " +
+                       StateName(attempt.state) + ", " + attempt.meaning;
+  result->earlier = std::move(history);
+}
+
 /// Runs `job` to its result: kept from before under --resume, or run, and
 /// run again while worth it.
 Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t index,
@@ -244,6 +260,7 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
       return *earlier;
     }
   }
+  std::vector<Attempt> history;
   for (int attempt = job.earlier_attempts + 1;; ++attempt) {
     Result result;
     reporter->Say("S " + std::to_string(index) + "\n");
@@ -252,9 +269,15 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
     result = RunAttempt(settings, dirfd, job, attempt, &sender, &ran);
     bool stopped = settings.mark_running && EndedWithTask(result, sender);
     bool last = stopped || attempt > settings.retries || !WorthRetrying(settings, result, sender);
+    if (!last) {
+      history.push_back(AttemptOf(result, PathInDirectory(job, job.log + "." +
+                                                                    std::to_string(attempt))));
+      continue;
+    }
+    NoteHistory(std::move(history), &result);
     // Only a job's last attempt leaves a result; the others keep their logs.
-    if (last && ran && !stopped) Commit(dirfd, job, &result);
-    if (last) return result;
+    if (ran && !stopped) Commit(dirfd, job, &result);
+    return result;
   }
 }
 

@@ -8,13 +8,14 @@
 # ("sub/" in "sub/jo"), or in the working directory.
 
 # Prints, a line each, the candidates in directory $1 ("" for the working
-# directory, else ending in "/"): its subdirectories with a "/" after them,
+# directory, else ending in "/"): its subdirectories (bash marks them with
+# one "/", as -o filenames has it),
 # the base names of its files with each extension in $2 (a space-separated
 # list), and the whole names of its files with each extension in $3.
 _kvsolver_candidates() {
     local dir=$1 ext file
     for file in "$dir"*/; do
-        [[ -d $file ]] && printf '%s\n' "$file"
+        [[ -d $file ]] && printf '%s\n' "${file%/}"
     done
     for ext in $2; do
         for file in "$dir"*."$ext"; do
@@ -43,8 +44,6 @@ _kvsolver() {
         [[ $candidate == "$cur"* ]] && COMPREPLY+=("$candidate")
     done
     mapfile -t COMPREPLY < <(printf '%s\n' "${COMPREPLY[@]}" | sort -u | sed '/^$/d')
-    # A directory is completed without a blank, so its names can follow.
-    [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == */ ]] && compopt -o nospace 2>/dev/null
     return 0
 }
 

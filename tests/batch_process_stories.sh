@@ -136,25 +136,25 @@ check "a NUL byte in a list: nothing ran" test ! -e nul/x.log
 
 # --summary goes nowhere but to a file the study does not read.
 fresh target
-echo target/job.kcf >target.list
-"$batch" --summary target.list -a - <target.list >/dev/null 2>err
+echo target/job.kcf >target.txt
+"$batch" --summary target.txt -a - <target.txt >/dev/null 2>err
 check "--summary on the list read from standard input: exit status 2" test $? -eq 2
-mkfifo target.fifo
-ln -f target/job.kcf target.link
-targets=(target.fifo target/job.kcf target/beam.kmd target.list target.link target)
+mkfifo target-fifo.tsv
+ln -f target/job.kcf target-link.tsv
+targets=(target-fifo.tsv target/job.kcf target/beam.kmd target.txt target-link.tsv target)
 if [[ $(id -u) -eq 0 ]]; then
-    mknod target.null c 1 3
-    targets+=(target.null)
+    mknod target-null.tsv c 1 3
+    targets+=(target-null.tsv)
 else
     echo "SKIP: --summary on a device node (mknod needs root)"
 fi
 for summary in "${targets[@]}"; do
     before=$(stat -c '%F %i %s %Y' "$summary")
-    "$batch" --summary "$summary" -a target.list >/dev/null 2>err
+    "$batch" --summary "$summary" -a target.txt >/dev/null 2>err
     check "--summary $summary: exit status 2" test $? -eq 2
-    check "--summary $summary: a message naming it" grep -q -- "--summary $summary" err
+    check "--summary $summary: a message naming it" grep -qF -- "$summary" err
     same "--summary $summary: left as it is" "$before" "$(stat -c '%F %i %s %Y' "$summary")"
 done
 check "--summary refused: nothing ran" test ! -e target/job.log
-"$batch" --status --summary target.list -a target.list >/dev/null 2>err
+"$batch" --status --summary target.txt -a target.txt >/dev/null 2>err
 check "--status --summary on the list: exit status 2" test $? -eq 2

@@ -152,7 +152,7 @@ check "a second of CPU burnt: 0.9 to 1.5 s ($cpu s)" \
 check "the table shows the peak in MiB" grep -qE '^heavy .* 2[0-5][0-9]\.[0-9] MiB  +[0-9]+\.[0-9]{2}$' table
 check "the table shows the CPU seconds" grep -qE '^busy .* MiB  +1\.[0-4][0-9]$' table
 # A study whose results an earlier version wrote still reads, without figures.
-sed -E 's/"version":2/"version":1/; s/"max_rss_kib":[0-9]+,//; s/,"system_seconds":[0-9.e-]+//; s/,"user_seconds":[0-9.e-]+//' \
+sed -E 's/"version":3/"version":1/; s/"max_rss_kib":[0-9]+,//; s/,"system_seconds":[0-9.e-]+//; s/,"user_seconds":[0-9.e-]+//' \
     heavy/job.result >heavy/job.result.old
 mv heavy/job.result.old heavy/job.result
 "$batch" --status --summary old.jsonl heavy/job.kcf >table 2>/dev/null

@@ -27,6 +27,13 @@ KVSOLVER=$scratch/once-killed "$batch" --retries 1 retry/job.kcf >table 2>/dev/n
 check "--retries 1: exit status 0" test $? -eq 0
 check "--retries 1: finished in two attempts" grep -qE '^retry  *job.kcf  *finished .* 2  ' table
 check "--retries 1: the first attempt's log is kept" test -e retry/job.log.1
+check "--retries 1: the meaning says why the first attempt failed" \
+    grep -qE '^retry  *job.kcf  *finished  *0  finished; attempt 1: killed, ended by SIGKILL  ' table
+same "--retries 1: the result keeps the first attempt" \
+    'killed|ended by SIGKILL|9|retry/job.log.1' \
+    "$(perl -MJSON::PP -ne '$a = decode_json($_)->{earlier}[0];
+        print join("|", @$a{qw(state meaning signal log)}, ($a->{started} =~ /^\d{4}-.*Z$/ ? () : "no start"))' \
+        retry/job.result)"
 
 # A signal after a line that looks like a report line is no report.
 fresh forged
@@ -45,11 +52,14 @@ KVS_STANDIN_SOLVE_WAIT=$scratch/never "$batch" --timeout 0.5 --kill-after 1 slow
     >table 2>/dev/null
 check "--timeout: exit status 1" test $? -eq 1
 check "--timeout: timed out" grep -q '^slow  *job.kcf  *timed out  .*SIGTERM' table
+check "--timeout: said once" grep -qx 'slow/job.log: timed out: ended by SIGTERM' table
 fresh again
 printf 'missing.kmd\nSOLVE\nstop\n' >again/job.kcf
 "$batch" --retries 2 --retry-on -10 again/job.kcf >table 2>/dev/null
 check "--retry-on -10: three attempts" grep -qE '^again  *job.kcf  *failed  *-10 .* 3  ' table
 check "--retry-on -10: each attempt's log" test -e again/job.log.2
+"$batch" --retry-on -10 again/job.kcf >table 2>/dev/null
+check "--retry-on -10 alone: two attempts" grep -qE '^again  *job.kcf  *failed  *-10 .* 2  ' table
 "$batch" --retries 2 again/job.kcf >table 2>/dev/null
 check "-10 is not retried by default" grep -qE '^again  *job.kcf  *failed  *-10 .* 1  ' table
 
@@ -61,6 +71,15 @@ check "--max-fails: exit status 1" test $? -eq 1
 check "--max-fails: the rest not run" \
     test "$(grep -c ' not run  *--max-fails was reached' table)" -eq 2
 check "--max-fails: nothing of the rest ran" test ! -e m2/job.log
+same "--max-fails: the jobs not run, one line" "m1/job.log: failed: convert failed
+    KV stand-in: cannot read the model file missing.kmd
+    CONVERT-PROCESSING IS FAILED
+2 jobs: not run: --max-fails was reached (m2, m3)
+3 jobs: 1 failed, 2 not run" "$(sed -n '/^m1\/job.log/,$p' table)"
+fresh m4; fresh m5
+"$batch" -j 1 --max-fails 1 m1/job.kcf m2/job.kcf m3/job.kcf m4/job.kcf m5/job.kcf >table 2>/dev/null
+check "--max-fails: the first few directories" \
+    grep -qx '4 jobs: not run: --max-fails was reached (m2, m3, m4, ...)' table
 
 # --dry-run creates, changes and deletes nothing.
 before=$(find . -printf '%p %s %T@\n' | sort)
@@ -171,15 +190,78 @@ same "--resume: states" "reused finished finished reused" \
     "$(for d in r1 r2 r3 r4; do state_of "$d" table; done | paste -sd ' ' -)"
 check "--resume: the summary has every job" test "$(grep -c '	job.kcf	' study.tsv)" -eq 4
 
+# A finished job whose model changed since: --status says so, as --resume
+# would run it, and it counts as not done.
+echo edited >r1/beam.kmd
+"$batch" --status r1/job.kcf r2/job.kcf >table 2>/dev/null
+check "--status, a model changed since: exit status 1" test $? -eq 1
+same "--status, a model changed since: outdated" \
+"directory  job      state     return value  meaning                                                    attempts  seconds  memory  cpu
+r1         job.kcf  outdated             0  finished T, but beam.kmd changed since         1  S  M  C
+r2         job.kcf  finished             0  finished                                                          1  S  M  C
+r1/job.log: outdated: finished T, but beam.kmd changed since
+2 jobs: 1 finished, 1 outdated" "$(steady <table | sed -E 's/[0-9]{4}-[0-9-]{5}T[0-9:]{8}Z/T/')"
+"$batch" --dry-run --resume r1/job.kcf r2/job.kcf >plan 2>/dev/null
+same "--dry-run --resume runs the outdated job" "task 1: r1
+  job.kcf  run
+task 2: r2
+  job.kcf  reuse: finished, files unchanged
+2 jobs: 1 to run, 1 to reuse, 0 that would fail" "$(cat plan)"
+
+# --resume says once how many jobs it reused; their lines show no old run time.
+"$batch" --resume r2/job.kcf r3/job.kcf >/dev/null 2>progress
+same "--resume: the progress" "kvsolver-batch: --resume reused 2 of 2 jobs
+kvsolver-batch: r2/job.kcf: reused 0, finished T, files unchanged
+kvsolver-batch: r3/job.kcf: reused 0, finished T, files unchanged" \
+    "$(sed -E 's/[0-9]{4}-[0-9-]{5}T[0-9:]{8}Z/T/' progress | sort)"
+
+# A launcher that can't load its library: said once, nothing runs, in
+# --dry-run too.
+mkdir -p "$scratch/nolib/bin"
+cp "$real" "$scratch/nolib/bin/"
+fresh nolib
+cannot="kvsolver-batch: the launcher $scratch/nolib/bin/kvsolver can't start (exit status 127): \
+$scratch/nolib/bin/kvsolver: error while loading shared libraries: libkvslvcore.so: cannot open \
+shared object file: No such file or directory; every job would fail"
+KVSOLVER=$scratch/nolib/bin/kvsolver "$batch" --summary nolib.tsv nolib/job.kcf >table 2>err
+check "a launcher without its library: exit status 2" test $? -eq 2
+same "a launcher without its library: said once" "$cannot" "$(cat err)"
+check "a launcher without its library: nothing ran, nothing written" \
+    test ! -e nolib/job.log -a ! -e nolib/job.result -a ! -e nolib.tsv -a ! -s table
+KVSOLVER=$scratch/nolib/bin/kvsolver "$batch" --dry-run nolib/job.kcf >plan 2>err
+check "--dry-run, a launcher without its library: exit status 2" test $? -eq 2
+same "--dry-run, a launcher without its library: the plan" "task 1: nolib
+  job.kcf  run: would fail, the launcher can't start
+1 job: 0 to run, 0 to reuse, 1 that would fail" "$(cat plan)"
+same "--dry-run, a launcher without its library: said" "$cannot" "$(cat err)"
+
+# Jobs that name no model, or a model that is not there: the plan says
+# they would fail; a run names them first and runs them all the same.
+"$batch" --dry-run --model beam.kmd "${jobs[@]}" >plan 2>/dev/null
+same "--dry-run: jobs that would fail" "task 1: case1
+  job.kcf  run
+  second.kcf  run
+task 2: case2
+  job.acf  run
+task 3: case3
+  job.kss  run
+  nomodel.kcf  run: would fail, nomodel.kcf names no model
+task 4: case4
+  job.kcf  run: would fail, its model missing.kmd is not there
+6 jobs: 4 to run, 0 to reuse, 2 that would fail" "$(cat plan)"
+
 # 20,000 jobs from a list, planned.
 mkdir many
 for i in $(seq 20000); do echo "many/j$i.kcf"; done >list
 (cd many && for i in $(seq 20000); do : >"j$i.kcf"; done)
 "$batch" --dry-run -a list >plan 2>/dev/null
 check "-a with 20,000 jobs: exit status 0" test $? -eq 0
-check "-a with 20,000 jobs: every job planned" test "$(grep -c '  run$' plan)" -eq 20000
+check "-a with 20,000 jobs: every job planned" \
+    test "$(grep -c '^  j[0-9]*.kcf  run: would fail, j[0-9]*.kcf names no model$' plan)" -eq 20000
+check "-a with 20,000 jobs: counted" \
+    test "$(tail -n 1 plan)" = "20000 jobs: 0 to run, 0 to reuse, 20000 that would fail"
 "$batch" --dry-run -a - <list >plan 2>/dev/null
-check "-a - reads standard input" test "$(grep -c '  run$' plan)" -eq 20000
+check "-a - reads standard input" test "$(grep -c '^  j[0-9]*.kcf  run' plan)" -eq 20000
 
 # A directory that turned read-only keeps its old result, and the job is
 # lost, never the old result's finished (root mounts a file system).
@@ -213,3 +295,52 @@ if [[ $(id -u) -eq 0 ]] && command -v setpriv >/dev/null && command -v prlimit >
 else
     echo "SKIP: a process limit (needs root, setpriv and prlimit)"
 fi
+
+# Usage errors name what is wrong: the value, the file and line, the
+# options an abbreviation could be.
+printf 'two/job.kcf\n\nnosuch/job.kcf\n' >bad.list
+while IFS='|' read -r args message; do
+    # shellcheck disable=SC2086
+    "$batch" $args >/dev/null 2>err
+    check "usage error for '$args': exit status 2" test $? -eq 2
+    same "usage error for '$args': the message" "kvsolver-batch: $message
+Try 'kvsolver-batch --help'." "$(cat err)"
+done <<'END'
+--summary out.csv two/job.kcf|--summary writes tab-separated values (.tsv, .txt) or JSON Lines (.jsonl), not .csv: out.csv
+--summary s.tsv.gz two/job.kcf|--summary writes tab-separated values (.tsv, .txt) or JSON Lines (.jsonl), not .gz: s.tsv.gz
+--re two/job.kcf|option --re is ambiguous: --report, --resume, --retries, --retry-on
+--t=1 two/job.kcf|option --t is ambiguous: --timeout, --task-prologue
+-jx two/job.kcf|-j needs a number from 1 to 100000, not 'x'
+--retries=-1 two/job.kcf|--retries needs a number from 0 to 1000, not '-1'
+-a bad.list|bad.list, line 3: nosuch/job.kcf is no file
+END
+"$batch" --summary s.txt two/job.kcf >/dev/null 2>&1
+check "a summary named .txt is tab-separated" test "$(head -c 10 s.txt)" = "directory	"
+
+# --help's descriptions start in one column.
+check "--help: one column for the descriptions" \
+    test -z "$("$batch" --help | grep -E '^  (-., )?--?[a-z]' | grep -vE '^.{22} [^ ]|^ +-[^ ]+( [^ ]+)?$')"
+
+# sbatch's refusal is shown as its own lines; --slurm --dry-run numbers the
+# tasks as Slurm does. Stand-ins for sbatch and scontrol, no cluster.
+fake=$scratch/fake-slurm
+mkdir -p "$fake"
+printf '#!/bin/sh\necho "sbatch: error: Batch job submission failed" >&2\necho "sbatch: error: Invalid partition name specified" >&2\nexit 1\n' \
+    >"$fake/sbatch"
+printf '#!/bin/sh\nexit 1\n' >"$fake/scontrol"
+chmod +x "$fake/sbatch" "$fake/scontrol"
+PATH=$fake:$PATH "$batch" --slurm --slurm-output "$scratch/fake-out" two/job.kcf >/dev/null 2>err
+check "sbatch refuses: exit status 2" test $? -eq 2
+same "sbatch refuses: its lines" "kvsolver-batch: sbatch refused the array: sbatch: error: Batch job submission failed
+    sbatch: error: Invalid partition name specified" "$(cat err)"
+PATH=$fake:$PATH "$batch" --slurm --dry-run --slurm-output "$scratch/fake-out" \
+    two/job.kcf r1/job.kcf >plan 2>/dev/null
+same "--slurm --dry-run: one numbering of the tasks" "directory two
+  job.kcf  run
+directory r1
+  job.kcf  run
+2 jobs: 2 to run, 0 to reuse, 0 that would fail
+array 1: tasks 0-1
+  sbatch '--parsable' '--job-name=kvsolver-batch' '--output=$scratch/fake-out/%A_%a.out' '--array=0-1' '$scratch/fake-out/BATCH-1-1.sh'
+  task 0: two
+  task 1: r1" "$(cat plan)"

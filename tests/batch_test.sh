@@ -132,6 +132,10 @@ check "each job's output is in its log" grep -q '^COMMAND : SOLVE TWO' case1/sec
 check "a log holds its report line" grep -q '^ Return Value of KV Solver = -10 $' case4/job.log
 check "the .kss job ran with the model" grep -q '^KMD : beam.kmd' case3/job.log
 check "one progress line per job" test "$(grep -c '^kvsolver-batch: case' progress)" -eq 6
+same "the jobs that would fail, named before they run" \
+"kvsolver-batch: would fail: case3/nomodel.kcf: nomodel.kcf names no model
+kvsolver-batch: would fail: case4/job.kcf: its model missing.kmd is not there" \
+    "$(grep '^kvsolver-batch: would fail: ' progress)"
 check "no .part file is left" test -z "$(find . -name '*.part')"
 same "the shared directory's jobs ran one after the other" \
     "SetOSCompatibility CloseOSCompatibility SetOSCompatibility CloseOSCompatibility" \
@@ -163,7 +167,7 @@ interrupt() {  # signal exit-status
     # A script starts its background commands with SIGINT ignored, which the
     # batch would keep: start it with SIGINT at its default, as a terminal does.
     KVS_STANDIN_LOG=calls.log KVS_STANDIN_SOLVE_WAIT=$scratch/never \
-        env --default-signal=INT "${run[@]}" case1/job.kcf case1/second.kcf >table 2>/dev/null &
+        env --default-signal=INT "${run[@]}" case1/job.kcf case1/second.kcf >table 2>progress &
     local pid=$! status
     for _ in $(seq 300); do grep -q k_solver case1/calls.log 2>/dev/null && break; sleep 0.1; done
     kill -s "$1" "$pid"
@@ -173,6 +177,8 @@ interrupt() {  # signal exit-status
     check "SIG$1: the running job was stopped" grep -q '^case1  *job.kcf  *killed  .*SIGTERM' table
     check "SIG$1: the other job was not run" grep -q '^case1  *second.kcf  *not run  ' table
     check "SIG$1: no new job started" test ! -e case1/second.log
+    [[ $mode == local ]] && same "SIG$1: the jobs counted apart" \
+        "kvsolver-batch: stopped: 1 of 2 ended, 1 not finished, 1 never started" "$(tail -n 1 progress)"
 }
 interrupt INT 130
 
