@@ -18,6 +18,7 @@
 
 #include "batch/escape.h"
 #include "batch/html_report.h"
+#include "batch/job_parameters.h"
 #include "batch/local.h"
 #include "batch/make_cases.h"
 #include "batch/monitor.h"
@@ -165,6 +166,8 @@ int main(int argc, char** argv) {
   if (!why.empty()) return UsageError(why);
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
   Study study(std::move(jobs));
+  why = JoinParameters(request.parameters, &study);
+  if (!why.empty()) return UsageError(why);
 
   std::string self = SelfPath();
   SlurmSettings slurm = SlurmSettingsOf(request, self);

@@ -45,6 +45,8 @@ const char kBatchUsage[] =
     "                       task's output (default kvsolver-batch-slurm)\n"
     "      --task-prologue FILE  shell lines each task runs first (module load ...)\n"
     "      --detach         submit, print how to collect the study, and exit\n"
+    "      --parameters FILE  add the parameter columns of the case table FILE\n"
+    "                       (OUTDIR/cases.tsv; found beside the cases without it)\n"
     "      --make-cases     make a directory under OUTDIR for each row of TABLE\n"
     "                       (CSV, or TSV for .tsv): a copy of TEMPLATE, {name} in\n"
     "                       its .kcf, .acf, .kss and .kmd files the row's value\n"
@@ -62,6 +64,7 @@ enum LongOnly {
   kModel = 256, kSummary, kResume, kRetries, kRetryOn, kTimeout, kKillAfter, kMaxFails,
   kStatus, kSlurm, kSbatchOption, kTask, kVersion, kPerTask, kJobName, kSlurmOutput,
   kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed, kReport, kMakeCases, kForce,
+  kParameters,
 };
 
 constexpr option kOptions[] = {
@@ -90,6 +93,7 @@ constexpr option kOptions[] = {
     {"prologue-failed", required_argument, nullptr, kPrologueFailed},
     {"make-cases", no_argument, nullptr, kMakeCases},
     {"force", no_argument, nullptr, kForce},
+    {"parameters", required_argument, nullptr, kParameters},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -184,6 +188,7 @@ std::string TakeOption(int option, const char* arg, Request* r) {
       return "";
     case kMakeCases: r->make_cases = true; return "";
     case kForce: r->force = true; return "";
+    case kParameters: r->parameters.push_back(arg); return "";
     case 'h': r->help = true; return "";
     case kVersion: r->version = true; return "";
     default: return "unknown option";
