@@ -3,13 +3,14 @@
 #   kvsolver-batch <TAB>           job files (*.kcf, *.acf, *.kss) and
 #                                  directories, whose job files come next
 #   --model <TAB>                  model files (*.kmd) and directories
-#   -a, --summary, --report <TAB>  any file
+#   -a, --summary, --report,
+#   --parameters <TAB>             any file
 # Names are looked up in the directory that the word typed so far names
 # ("sub/" in "sub/jo"), or in the working directory, and never expanded.
 
 _kvsolver_batch_options="--arg-file= --jobs= --model= --summary= --report= --resume --retries=
 --retry-on= --timeout= --kill-after= --max-fails= --dry-run --status --slurm
---sbatch-option= --help --version"
+--sbatch-option= --make-cases --force --parameters= --help --version"
 
 # Prints, a line each, the subdirectories of directory $1 ("" for the
 # working directory, else ending in "/") with a "/" after them, and its
@@ -37,7 +38,7 @@ _kvsolver_batch() {
             COMPREPLY=()
             return 0 ;;
         --model) kinds="kmd" ;;
-        -a|--arg-file|--summary|--report) kinds="any" ;;
+        -a|--arg-file|--summary|--report|--parameters) kinds="any" ;;
         *)
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$_kvsolver_batch_options" -- "$cur")
