@@ -90,6 +90,31 @@ check "edited by hand: the edit is kept" grep -qx 'SOLVE BY HAND' out/c1/job.kcf
 check "edited by hand, --force: exit status 0" test $? -eq 0
 check "edited by hand, --force: overwritten" grep -qx 'LOAD CASE 2 WIND FACTOR 2.00' out/c1/job.kcf
 
+# A file removed by hand, or a link in a file's place, is an edit too; with
+# --force the link is replaced, and the file it names keeps its bytes.
+rm out/c2/beam.kmd
+printf 'outside\n' >outside.kcf
+ln -sf ../../outside.kcf out/c1/job.kcf
+"$batch" --make-cases tpl params.csv out >made 2>made.err
+check "a file removed, a link in place: exit status 2" test $? -eq 2
+same "a file removed, a link in place: both named" \
+    "kvsolver-batch: out/c1: edited by hand: job.kcf not as made (--force overwrites)
+kvsolver-batch: out/c2: edited by hand: beam.kmd not as made (--force overwrites)
+kvsolver-batch: no case was written" "$(cat made.err)"
+"$batch" --make-cases --force tpl params.csv out >/dev/null 2>&1
+check "--force over a link: the case has a file of its own" test ! -L out/c1/job.kcf
+check "--force over a link: the file it named is untouched" grep -qx outside outside.kcf
+check "--force: the removed file is made again" test -f out/c2/beam.kmd
+
+# A directory in a case's place that --make-cases did not make.
+mkdir -p own && printf 'x\n' >own/job.kcf
+printf 'case,factor,t\nown,1,1\n' >own.csv
+"$batch" --make-cases tpl own.csv . >made 2>made.err
+check "a directory not made: exit status 2" test $? -eq 2
+check "a directory not made: refused" \
+    grep -qx "kvsolver-batch: ./own: not made by --make-cases (--force writes it)" made.err
+check "a directory not made: nothing written" test ! -e cases.tsv -a "$(cat own/job.kcf)" = x
+
 # A removed row's case is listed, and left as it is; a link in a case's
 # place is never written through.
 mkdir -p elsewhere
@@ -128,4 +153,5 @@ same "1,000 cases: the JSON Lines summary has the parameters" '{"factor":"7.5","
 same "--parameters: the table has the columns" \
     "directory|job|factor|t|state|return value" \
     "$(head -n 1 status | awk -F'  +' '{print $1"|"$2"|"$3"|"$4"|"$5"|"$6}')"
-check "--parameters: the report has the columns" grep -q '<th>factor</th><th>t</th><th>state</th>' big.html
+check "--parameters: the report has the columns, numbers sorted as such" \
+    grep -q '<th class="n">factor</th><th class="n">t</th><th>state</th>' big.html
