@@ -128,3 +128,15 @@ std::string EscapeLines(const std::string& text) {
   }
   return lines;
 }
+
+std::string UnescapeField(const std::string& field) {
+  std::string text;
+  for (size_t i = 0; i < field.size(); ++i) {
+    char next = i + 1 < field.size() ? field[i + 1] : '\0';
+    char byte = field[i] != '\\' ? 0 : next == '\\' ? '\\' : next == 't' ? '\t'
+                                     : next == 'n' ? '\n' : next == 'r' ? '\r' : 0;
+    text += byte != 0 ? byte : field[i];
+    i += byte != 0 ? 1 : 0;
+  }
+  return text;
+}

@@ -26,6 +26,10 @@ std::string EscapeLines(const std::string& text);
 /// byte stays as it is.
 std::string EscapeField(const std::string& text);
 
+/// A field that EscapeField wrote, read back: "\\", "\t", "\n" and "\r"
+/// are the bytes they stand for; any other backslash is itself.
+std::string UnescapeField(const std::string& field);
+
 /// Sets `key` of `*object` to the name `name`, so that a reader gets its
 /// bytes back: a name that is UTF-8 as that string; any other as a string
 /// with each byte that is no part of a UTF-8 character as U+FFFD, and

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "batch/content_hash.h"
 #include "command_input/line_reader.h"
 
 namespace {
@@ -51,10 +52,7 @@ std::string HashFile(int dirfd, const std::string& name, bool* convertible = nul
   XXH3_freeState(state);
   close(fd);
   if (n < 0) return kMissing;
-  char hex[40];
-  std::snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(hash.high64),
-                static_cast<unsigned long long>(hash.low64));
-  return hex;
+  return HashHex(hash);
 }
 
 }  // namespace

@@ -1,9 +1,23 @@
 #include "batch/job_table.h"
 
+#include <cstdlib>
+
 #include "batch/html_text.h"
 #include "batch/job_figures.h"
 
 namespace {
+
+/// Whether every job's value of parameter `c` is a number, so that its
+/// column sorts by value.
+bool NumericParameter(const Study& study, size_t c) {
+  for (const std::vector<std::string>& values : study.parameters) {
+    char* end = nullptr;
+    if (c >= values.size() || values[c].empty()) continue;
+    std::strtod(values[c].c_str(), &end);
+    if (*end != '\0') return false;
+  }
+  return true;
+}
 
 /// Job `i`'s row; one past the first page is hidden.
 std::string TableRow(const Study& study, size_t i) {
@@ -12,8 +26,11 @@ std::string TableRow(const Study& study, size_t i) {
   std::string state = ShownState(study, i);
   bool ran = !r.started.empty();
   std::string html = "<tr class=\"" + StateClass(state) + (i < kPageRows ? "\">" : "\" hidden>");
+  for (const std::string& cell : {HtmlName(job.directory), HtmlName(job.file)})
+    html += "<td>" + cell + "</td>";
+  for (const std::string& value : study.parameters[i]) html += "<td>" + HtmlName(value) + "</td>";
   for (const std::string& cell :
-       {HtmlName(job.directory), HtmlName(job.file), state,
+       {state,
         r.return_value ? std::to_string(*r.return_value) : "", HtmlName(r.meaning),
         std::to_string(r.attempts), ran ? Fixed(r.seconds, 2) : ""})
     html += "<td>" + cell + "</td>";
@@ -52,7 +69,11 @@ std::string JobTable(const Study& study, const std::map<std::string, size_t>& co
   std::string html =
       "<section id=\"all\"><h2>All jobs</h2>" + Controls(study, count) +
       "<table id=\"jobs\" data-page=\"" + std::to_string(kPageRows) +
-      "\"><thead><tr><th>directory</th><th>job</th><th>state</th><th class=\"n\">return value"
+      "\"><thead><tr><th>directory</th><th>job</th>";
+  for (size_t c = 0; c < study.parameter_columns.size(); ++c)
+    html += std::string(NumericParameter(study, c) ? "<th class=\"n\">" : "<th>") +
+            HtmlName(study.parameter_columns[c]) + "</th>";
+  html += "<th>state</th><th class=\"n\">return value"
       "</th><th>meaning</th><th class=\"n\">attempts</th><th class=\"n\">seconds</th>"
       "<th class=\"n\">peak memory</th><th class=\"n\">CPU s</th><th>started (UTC)</th>"
       "<th>host</th></tr></thead><tbody>\n";

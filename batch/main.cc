@@ -20,7 +20,9 @@
 
 #include "batch/escape.h"
 #include "batch/html_report.h"
+#include "batch/job_parameters.h"
 #include "batch/local.h"
+#include "batch/make_cases.h"
 #include "batch/monitor.h"
 #include "batch/options.h"
 #include "batch/plan.h"
@@ -184,12 +186,17 @@ int main(int argc, char** argv) {
   }
   if (!request.task_file.empty())
     return RunClusterTask(request.task_file, request.task_offset, request.prologue_failed);
+  if (request.make_cases)
+    return MakeCases({request.paths[0], request.paths[1], request.paths[2], request.force},
+                     stdout, stderr);
   std::vector<Job> jobs;
   why = ParseJobs(request, &jobs);
   if (why.empty()) why = SummaryProblem(request, jobs);
   if (!why.empty()) return UsageError(why);
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);
   Study study(std::move(jobs));
+  why = JoinParameters(request.parameters, &study);
+  if (!why.empty()) return UsageError(why);
 
   if (request.status) {
     ReadResults(&study, request.model);

@@ -10,10 +10,12 @@
 #include <cstring>
 
 #include "batch/jobs.h"
+#include "batch/read_file.h"
 
 const char kBatchUsage[] =
     "Usage: kvsolver-batch [OPTION]... JOB...\n"
     "       kvsolver-batch [OPTION]... -a FILE\n"
+    "       kvsolver-batch --make-cases [--force] TEMPLATE TABLE OUTDIR\n"
     "\n"
     "Runs kvsolver for each JOB and prints a table of how each ended.\n"
     "  JOB                  DIR/NAME.kcf or DIR/NAME.acf: kvsolver NAME in DIR;\n"
@@ -47,6 +49,12 @@ const char kBatchUsage[] =
     "      --task-prologue FILE\n"
     "                       shell lines each task runs first (module load ...)\n"
     "      --detach         submit, print how to collect the study, and exit\n"
+    "      --parameters FILE  add the parameter columns of the case table FILE\n"
+    "                       (OUTDIR/cases.tsv; found beside the cases without it)\n"
+    "      --make-cases     make a directory under OUTDIR for each row of TABLE\n"
+    "                       (CSV, or TSV for .tsv): a copy of TEMPLATE, {name} in\n"
+    "                       its .kcf, .acf, .kss and .kmd files the row's value\n"
+    "      --force          with --make-cases: overwrite cases edited by hand\n"
     "  -h, --help           print this text\n"
     "      --version        print the version\n"
     "Each job's output goes to DIR/NAME.log, how it ended to DIR/NAME.result.\n"
@@ -59,7 +67,8 @@ namespace {
 enum LongOnly {
   kModel = 256, kSummary, kResume, kRetries, kRetryOn, kTimeout, kKillAfter, kMaxFails,
   kStatus, kSlurm, kSbatchOption, kTask, kVersion, kPerTask, kJobName, kSlurmOutput,
-  kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed, kReport,
+  kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed, kReport, kMakeCases, kForce,
+  kParameters,
 };
 
 constexpr option kOptions[] = {
@@ -86,6 +95,9 @@ constexpr option kOptions[] = {
     {"task", required_argument, nullptr, kTask},
     {"task-offset", required_argument, nullptr, kTaskOffset},
     {"prologue-failed", required_argument, nullptr, kPrologueFailed},
+    {"make-cases", no_argument, nullptr, kMakeCases},
+    {"force", no_argument, nullptr, kForce},
+    {"parameters", required_argument, nullptr, kParameters},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -118,18 +130,6 @@ bool ReadValues(const std::string& text, std::vector<int>* values) {
     if (comma == std::string::npos) return true;
     from = comma + 1;
   }
-}
-
-/// Reads the whole file `path` into `*text`. Returns why it can't.
-std::string ReadWhole(const std::string& path, std::string* text) {
-  FILE* in = std::fopen(path.c_str(), "r");
-  if (in == nullptr) return "cannot read " + path + ": " + std::strerror(errno);
-  char block[4096];
-  size_t n;
-  while ((n = std::fread(block, 1, sizeof block, in)) > 0) text->append(block, n);
-  bool failed = std::ferror(in) != 0;
-  std::fclose(in);
-  return failed ? "cannot read " + path + ": " + std::strerror(EIO) : "";
 }
 
 /// `need`, saying what the option was given instead.
@@ -203,7 +203,7 @@ std::string TakeOption(int option, const char* arg, Request* r) {
       return r->job_name.empty() || r->job_name.find_first_of("\r\n") != std::string::npos
                  ? "--job-name needs a name on one line" : "";
     case kSlurmOutput: r->slurm_output = arg; return "";
-    case kTaskPrologue: return ReadWhole(arg, &r->prologue);
+    case kTaskPrologue: return ReadWholeFile(arg, &r->prologue);
     case kDetach: r->detach = true; return "";
     case kTask: r->task_file = arg; return "";
     case kTaskOffset:
@@ -214,6 +214,9 @@ std::string TakeOption(int option, const char* arg, Request* r) {
       if (!ReadInteger(arg, 0, 255, &n)) return "--prologue-failed needs an exit status";
       r->prologue_failed = static_cast<int>(n);
       return "";
+    case kMakeCases: r->make_cases = true; return "";
+    case kForce: r->force = true; return "";
+    case kParameters: r->parameters.push_back(arg); return "";
     case 'h': r->help = true; return "";
     case kVersion: r->version = true; return "";
     default: return "unknown option";
@@ -260,6 +263,9 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
   for (int i = optind; i < argc; ++i) request->paths.push_back(argv[i]);
   request->origins.resize(request->paths.size());
   if (request->help || request->version || !request->task_file.empty()) return "";
+  if (request->make_cases)
+    return request->paths.size() == 3 ? "" : "--make-cases needs TEMPLATE TABLE OUTDIR";
+  if (request->force) return "--force needs --make-cases";
   if (request->paths.empty()) return "no JOB given";
   bool slurm_only = !request->sbatch_options.empty() || request->per_task != 1 ||
                     request->job_name != "kvsolver-batch" ||

@@ -29,6 +29,9 @@ struct Request {
   std::string task_file;               ///< --task: run one cluster task of this list
   size_t task_offset = 0;              ///< --task-offset: the array's first task
   int prologue_failed = 0;             ///< --prologue-failed: the prologue's exit status
+  bool make_cases = false;             ///< --make-cases TEMPLATE TABLE OUTDIR
+  bool force = false;                  ///< --force: overwrite cases edited by hand
+  std::vector<std::string> parameters; ///< --parameters: case tables to join
   bool help = false;                   ///< -h, --help
   bool version = false;                ///< --version
   std::vector<std::string> paths;      ///< the JOBs, from the arguments and -a

@@ -49,6 +49,14 @@ TEST(OptionsTest, RetryOnAloneRetriesOnce) {
   }
 }
 
+TEST(OptionsTest, MakeCasesTakesThreeNames) {
+  Request r;
+  ASSERT_EQ(Parse({"--make-cases", "--force", "template", "table.csv", "out"}, &r), "");
+  EXPECT_TRUE(r.make_cases);
+  EXPECT_TRUE(r.force);
+  EXPECT_EQ(r.paths, (std::vector<std::string>{"template", "table.csv", "out"}));
+}
+
 TEST(OptionsTest, Refused) {
   const std::vector<std::vector<std::string>> cases = {
       {},
@@ -66,6 +74,9 @@ TEST(OptionsTest, Refused) {
       {"--dry-run", "--status", "a.kcf"},
       {"--bogus", "a.kcf"},
       {"-x", "a.kcf"},
+      {"--make-cases", "template", "table.csv"},
+      {"--make-cases", "template", "table.csv", "out", "extra"},
+      {"--force", "a.kcf"},
   };
   for (const auto& args : cases) {
     Request r;

@@ -1,6 +1,7 @@
 #include "batch/replace_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,11 +23,28 @@ std::string WriteWhole(int fd, const std::string& text) {
   return "";
 }
 
-/// Gives `fd` the mode a new file gets: 0666 less the umask.
-std::string SetCreationMode(int fd) {
+/// The mode a new file gets: 0666 less the umask.
+mode_t CreationMode() {
   mode_t mask = umask(0);
   umask(mask);
-  return fchmod(fd, 0666 & ~mask) == 0 ? "" : std::strerror(errno);
+  return 0666 & ~mask;
+}
+
+/// Creates a file of its own in `dirfd`, named `temporary` and six random
+/// characters, into `*name`. Returns its descriptor, or -1 with errno.
+int CreateTemporary(int dirfd, const std::string& temporary, std::string* name) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char random[6];
+    if (getrandom(random, sizeof random, 0) != sizeof random) return -1;
+    *name = temporary;
+    for (unsigned char byte : random) *name += kLetters[byte % (sizeof kLetters - 1)];
+    int fd = openat(dirfd, name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 }  // namespace
@@ -42,15 +60,25 @@ std::string ReplaceFile(const std::string& path, const std::string& text,
   std::string why = NotReplaceable(path);
   if (!why.empty()) return "cannot write " + why;
   size_t slash = path.rfind('/');
-  std::string name =
-      (slash == std::string::npos ? "" : path.substr(0, slash + 1)) + temporary + "XXXXXX";
-  int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
-  why = WriteWhole(fd, text);
-  if (why.empty()) why = SetCreationMode(fd);
+  std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  int dirfd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirfd < 0) return "cannot write " + path + ": " + std::strerror(errno);
+  why = ReplaceFileAt(dirfd, path.substr(slash + 1), text, CreationMode(), temporary, path);
+  close(dirfd);
+  return why;
+}
+
+std::string ReplaceFileAt(int dirfd, const std::string& name, const std::string& text,
+                          mode_t mode, const std::string& temporary, const std::string& shown) {
+  std::string made;
+  int fd = CreateTemporary(dirfd, temporary, &made);
+  if (fd < 0) return "cannot write " + shown + ": " + std::strerror(errno);
+  std::string why = WriteWhole(fd, text);
+  if (why.empty() && fchmod(fd, mode) != 0) why = std::strerror(errno);
   if (close(fd) != 0 && why.empty()) why = std::strerror(errno);
-  if (why.empty() && rename(name.c_str(), path.c_str()) != 0) why = std::strerror(errno);
+  if (why.empty() && renameat(dirfd, made.c_str(), dirfd, name.c_str()) != 0)
+    why = std::strerror(errno);
   if (why.empty()) return "";
-  unlink(name.c_str());
-  return "cannot write " + path + ": " + why;
+  unlinkat(dirfd, made.c_str(), 0);
+  return "cannot write " + shown + ": " + why;
 }

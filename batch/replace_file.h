@@ -4,6 +4,8 @@
 #ifndef KVSOLVER_BATCH_REPLACE_FILE_H_
 #define KVSOLVER_BATCH_REPLACE_FILE_H_
 
+#include <sys/types.h>
+
 #include <string>
 
 /// Why `path` can't be replaced as a file, "PATH: not a regular file"
@@ -16,5 +18,11 @@ std::string NotReplaceable(const std::string& path);
 /// or why it failed, naming `path`; no temporary file is left either way.
 std::string ReplaceFile(const std::string& path, const std::string& text,
                         const std::string& temporary);
+
+/// Replaces `name` in directory `dirfd` with `text` in the same way, with
+/// mode `mode`; a symbolic link in its place is replaced, never followed.
+/// `shown` names the file in the message.
+std::string ReplaceFileAt(int dirfd, const std::string& name, const std::string& text,
+                          mode_t mode, const std::string& temporary, const std::string& shown);
 
 #endif  // KVSOLVER_BATCH_REPLACE_FILE_H_

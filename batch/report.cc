@@ -15,8 +15,7 @@
 
 namespace {
 
-constexpr size_t kColumns = 9;
-using Row = std::array<std::string, kColumns>;
+using Row = std::vector<std::string>;
 
 std::string Fixed(double value, int digits) {
   char text[32];
@@ -46,19 +45,42 @@ nlohmann::ordered_json FigureJson(const std::optional<T>& value) {
   return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
 }
 
-/// A job's row as the table shows it.
-Row TableRow(const Job& job, const Result& r) {
-  return {EscapeControls(job.directory), EscapeControls(job.file), StateName(r.state),
-          ValueText(r), EscapeControls(r.meaning), std::to_string(r.attempts),
-          r.started.empty() ? "" : Fixed(r.seconds, 2), MemoryText(r.max_rss_kib), CpuText(r)};
+/// `row` with `parameters`, each made by `shown`, put after its first two
+/// fields, the directory and the job.
+template <typename Shown>
+Row WithParameters(Row row, const std::vector<std::string>& parameters, Shown shown) {
+  Row made(row.begin(), row.begin() + 2);
+  for (const std::string& value : parameters) made.push_back(shown(value));
+  made.insert(made.end(), row.begin() + 2, row.end());
+  return made;
+}
+
+/// Job `i`'s row as the table shows it.
+Row TableRow(const Study& study, size_t i) {
+  const Job& job = study.jobs[i];
+  const Result& r = study.results[i];
+  return WithParameters(
+      {EscapeControls(job.directory), EscapeControls(job.file), StateName(r.state), ValueText(r),
+       EscapeControls(r.meaning), std::to_string(r.attempts),
+       r.started.empty() ? "" : Fixed(r.seconds, 2), MemoryText(r.max_rss_kib), CpuText(r)},
+      study.parameters[i], EscapeControls);
 }
 
 /// A job's row of the JSON Lines summary, without a line end. Names keep
-/// their bytes (PutName); a meaning that is no UTF-8 shows U+FFFD.
-std::string JsonRow(const Job& job, const Result& r) {
+/// their bytes (PutName); a meaning that is no UTF-8 shows U+FFFD; the
+/// parameters are an object under "parameters", when the study has them.
+std::string JsonRow(const Study& study, size_t i) {
+  const Job& job = study.jobs[i];
+  const Result& r = study.results[i];
   nlohmann::ordered_json row = nlohmann::ordered_json::object();
   PutName(&row, "directory", job.directory);
   PutName(&row, "job", job.file);
+  if (!study.parameter_columns.empty()) {
+    nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
+    for (size_t c = 0; c < study.parameter_columns.size(); ++c)
+      parameters[study.parameter_columns[c]] = study.parameters[i][c];
+    row["parameters"] = parameters;
+  }
   row["state"] = StateName(r.state);
   row["return_value"] = r.return_value ? nlohmann::ordered_json(*r.return_value) : nullptr;
   row["meaning"] = r.meaning;
@@ -73,27 +95,34 @@ std::string JsonRow(const Job& job, const Result& r) {
   return row.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+/// `fields` as one line of tab-separated values.
+std::string TsvLine(const Row& fields) {
+  std::string line;
+  for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
+  return line + "\n";
+}
+
 /// The summary's lines for the jobs that have ended.
 std::string SummaryText(const std::string& path, const Study& study) {
   bool json = path.size() >= 6 && path.compare(path.size() - 6, 6, ".jsonl") == 0;
-  std::string text = json ? "" : "directory\tjob\tstate\treturn_value\tmeaning\tattempts\t"
-                                 "seconds\tstarted\thost\tlog\tmax_rss_kib\tuser_seconds\t"
-                                 "system_seconds\n";
+  std::string text =
+      json ? ""
+           : TsvLine(WithParameters({"directory", "job", "state", "return_value", "meaning",
+                                     "attempts", "seconds", "started", "host", "log",
+                                     "max_rss_kib", "user_seconds", "system_seconds"},
+                                    study.parameter_columns, EscapeField));
   for (size_t i = 0; i < study.jobs.size(); ++i) {
     if (!study.ended[i]) continue;
     const Job& job = study.jobs[i];
     const Result& r = study.results[i];
-    if (json) {
-      text += JsonRow(job, r) + "\n";
-      continue;
-    }
-    for (const std::string& field :
-         {EscapeField(job.directory), EscapeField(job.file), std::string(StateName(r.state)),
-          ValueText(r), EscapeField(r.meaning), std::to_string(r.attempts), Fixed(r.seconds, 3),
-          EscapeField(r.started), EscapeField(r.host), EscapeField(r.log),
-          FigureText(r.max_rss_kib), FigureText(r.user_seconds)})
-      text += field + "\t";
-    text += FigureText(r.system_seconds) + "\n";
+    text += json ? JsonRow(study, i) + "\n"
+                 : TsvLine(WithParameters(
+                       {EscapeField(job.directory), EscapeField(job.file), StateName(r.state),
+                        ValueText(r), EscapeField(r.meaning), std::to_string(r.attempts),
+                        Fixed(r.seconds, 3), EscapeField(r.started), EscapeField(r.host),
+                        EscapeField(r.log), FigureText(r.max_rss_kib), FigureText(r.user_seconds),
+                        FigureText(r.system_seconds)},
+                       study.parameters[i], EscapeField));
   }
   return text;
 }
@@ -192,21 +221,22 @@ std::string MemoryText(const std::optional<long long>& kib) {
 }
 
 bool PrintTable(const Study& study, FILE* out) {
-  std::vector<Row> rows = {
-      {"directory", "job", "state", "return value", "meaning", "attempts", "seconds",
-       "peak memory", "cpu seconds"}};
-  for (size_t i = 0; i < study.jobs.size(); ++i)
-    rows.push_back(TableRow(study.jobs[i], study.results[i]));
-  std::array<size_t, kColumns> width{};
+  std::vector<Row> rows = {WithParameters({"directory", "job", "state", "return value", "meaning",
+                                            "attempts", "seconds", "peak memory", "cpu seconds"},
+                                           study.parameter_columns, EscapeControls)};
+  for (size_t i = 0; i < study.jobs.size(); ++i) rows.push_back(TableRow(study, i));
+  size_t columns = rows[0].size();
+  size_t p = study.parameter_columns.size();
+  std::vector<size_t> width(columns, 0);
   for (const Row& row : rows)
-    for (size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], row[c].size());
+    for (size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], row[c].size());
   for (const Row& row : rows) {
     std::string line;
-    for (size_t c = 0; c < kColumns; ++c) {
-      bool right = c == 3 || c >= 5;
+    for (size_t c = 0; c < columns; ++c) {
+      bool right = c == 3 + p || c >= 5 + p;
       std::string pad(width[c] - row[c].size(), ' ');
-      line += right ? pad + row[c] : row[c] + (c + 1 < kColumns ? pad : "");
-      if (c + 1 < kColumns) line += "  ";
+      line += right ? pad + row[c] : row[c] + (c + 1 < columns ? pad : "");
+      if (c + 1 < columns) line += "  ";
     }
     std::fprintf(out, "%s\n", line.c_str());
   }

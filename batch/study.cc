@@ -16,7 +16,8 @@ Study::Study(std::vector<Job> all)
     : jobs(std::move(all)),
       results(jobs.size()),
       started(jobs.size(), false),
-      ended(jobs.size(), false) {
+      ended(jobs.size(), false),
+      parameters(jobs.size()) {
   for (size_t i = 0; i < jobs.size(); ++i) results[i].log = PathInDirectory(jobs[i], jobs[i].log);
 }
 

@@ -25,6 +25,10 @@ struct Study {
   double run_seconds = 0;       ///< run time of the ended jobs that ran
   size_t run_count = 0;
   size_t running = 0;           ///< started and not ended
+  /// The study's parameter columns, and by job its values (empty ones for
+  /// a job no case table names); JoinParameters fills them in.
+  std::vector<std::string> parameter_columns;
+  std::vector<std::vector<std::string>> parameters;
 
   /// Starts the study of `jobs`, none of them run.
   explicit Study(std::vector<Job> all);

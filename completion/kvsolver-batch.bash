@@ -3,7 +3,8 @@
 #   kvsolver-batch <TAB>           job files (*.kcf, *.acf, *.kss) and
 #                                  directories, whose job files come next
 #   --model <TAB>                  model files (*.kmd) and directories
-#   -a, --summary, --report, --task-prologue <TAB>  any file
+#   -a, --summary, --report, --task-prologue,
+#   --parameters <TAB>             any file
 #   --slurm-output <TAB>           directories
 #   --summary=<TAB> and the like   the same as --summary <TAB>
 # Names are looked up in the directory that the word typed so far names
@@ -11,8 +12,8 @@
 
 _kvsolver_batch_options="-a --arg-file= -j --jobs= --model= --summary= --report= --resume
 --retries= --retry-on= --timeout= --kill-after= --max-fails= -n --dry-run --status --slurm
---sbatch-option= --per-task= --job-name= --slurm-output= --task-prologue= --detach -h --help
---version"
+--sbatch-option= --per-task= --job-name= --slurm-output= --task-prologue= --detach --make-cases --force
+--parameters= -h --help --version"
 
 # Prints, a line each, the subdirectories of directory $1 ("" for the
 # working directory, else ending in "/"), which bash marks with one "/"
@@ -49,7 +50,7 @@ _kvsolver_batch() {
             return 0 ;;
         --model) kinds="kmd" ;;
         --slurm-output) kinds="" ;;
-        -a|--arg-file|--summary|--report|--task-prologue) kinds="any" ;;
+        -a|--arg-file|--summary|--report|--task-prologue|--parameters) kinds="any" ;;
         *)
             if [[ $cur == -* ]]; then
                 mapfile -t COMPREPLY < <(compgen -W "$_kvsolver_batch_options" -- "$cur")

@@ -189,6 +189,7 @@ if [[ $mode == local ]]; then
     source "$here/batch_record_stories.sh"
     source "$here/batch_process_stories.sh"
     source "$here/batch_name_stories.sh"
+    source "$here/batch_case_stories.sh"
 else
     source "$here/batch_slurm_stories.sh"
 fi
