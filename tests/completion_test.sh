@@ -66,7 +66,7 @@ expect '' kvsolver-batch --per-task = ''
 
 # Every option of --help is offered, and no other.
 options=$("$batch" --help | grep -E '^  +-' | grep -oE '(^|[ ,])--?[a-z][a-z-]*' |
-          tr -d ' ,' | sort | paste -sd '|' -)
+          tr -d ' ,' | sort -u | paste -sd '|' -)
 offered=$(COMP_WORDS=(kvsolver-batch -); COMP_CWORD=1; _kvsolver_batch
           printf '%s\n' "${COMPREPLY[@]}" | sed 's/=$//' | sort | paste -sd '|' -)
 if [[ -n $options && $offered == "$options" ]]; then
