@@ -42,6 +42,8 @@ const char kBatchUsage[] =
     "      --slurm-output DIR  the batch's folder: task lists, scripts and each\n"
     "                       task's output (default kvsolver-batch-slurm)\n"
     "      --task-prologue FILE  shell lines each task runs first (module load ...)\n"
+    "      --latency-wait S  seconds to look for a job's result after its task ended,\n"
+    "                       for file systems that show it late (default 5)\n"
     "      --detach         submit, print how to collect the study, and exit\n"
     "  -h, --help           print this text\n"
     "      --version        print the version\n"
@@ -55,7 +57,7 @@ namespace {
 enum LongOnly {
   kModel = 256, kSummary, kResume, kRetries, kRetryOn, kTimeout, kKillAfter, kMaxFails,
   kStatus, kSlurm, kSbatchOption, kTask, kVersion, kPerTask, kJobName, kSlurmOutput,
-  kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed, kReport,
+  kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed, kReport, kLatencyWait,
 };
 
 constexpr option kOptions[] = {
@@ -79,6 +81,7 @@ constexpr option kOptions[] = {
     {"slurm-output", required_argument, nullptr, kSlurmOutput},
     {"task-prologue", required_argument, nullptr, kTaskPrologue},
     {"detach", no_argument, nullptr, kDetach},
+    {"latency-wait", required_argument, nullptr, kLatencyWait},
     {"task", required_argument, nullptr, kTask},
     {"task-offset", required_argument, nullptr, kTaskOffset},
     {"prologue-failed", required_argument, nullptr, kPrologueFailed},
@@ -95,11 +98,13 @@ bool ReadInteger(const char* text, long low, long high, long* value) {
   return end != text && *end == '\0' && errno == 0 && *value >= low && *value <= high;
 }
 
-/// Reads `text` as a number of seconds, decimals allowed, into `*value`.
-bool ReadSeconds(const char* text, double* value) {
+/// Reads `text` as a number of seconds, decimals allowed, into `*value`:
+/// more than 0, or at least 0 when `zero` is allowed.
+bool ReadSeconds(const char* text, double* value, bool zero = false) {
   char* end = nullptr;
   *value = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(*value) && *value > 0 && *value < 1e9;
+  bool above = zero ? *value >= 0 : *value > 0;
+  return end != text && *end == '\0' && std::isfinite(*value) && above && *value < 1e9;
 }
 
 /// Reads the comma-separated return values `text` into `*values`.
@@ -177,6 +182,10 @@ std::string TakeOption(int option, const char* arg, Request* r) {
     case kSlurmOutput: r->slurm_output = arg; return "";
     case kTaskPrologue: return ReadWhole(arg, &r->prologue);
     case kDetach: r->detach = true; return "";
+    case kLatencyWait:
+      r->latency_wait_given = true;
+      return ReadSeconds(arg, &r->latency_wait, true) ? ""
+                                                     : "--latency-wait needs a number of seconds";
     case kTask: r->task_file = arg; return "";
     case kTaskOffset:
       if (!ReadInteger(arg, 0, LONG_MAX, &n)) return "--task-offset needs a number";
@@ -218,10 +227,11 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
   bool slurm_only = !request->sbatch_options.empty() || request->per_task != 1 ||
                     request->job_name != "kvsolver-batch" ||
                     request->slurm_output != "kvsolver-batch-slurm" ||
-                    !request->prologue.empty() || request->detach;
+                    !request->prologue.empty() || request->detach ||
+                    request->latency_wait_given;
   if (slurm_only && !request->slurm)
-    return "--sbatch-option, --per-task, --job-name, --slurm-output, --task-prologue and "
-           "--detach need --slurm";
+    return "--sbatch-option, --per-task, --job-name, --slurm-output, --task-prologue, "
+           "--latency-wait and --detach need --slurm";
   if (request->dry_run && request->status) return "--dry-run and --status exclude each other";
   // Return values to retry ask for a retry: one, unless --retries says.
   if (!request->retry_on.empty() && !retries_given) request->retries = 1;
