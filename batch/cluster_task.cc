@@ -28,6 +28,13 @@ std::string NameAt(const Json& object, const std::string& key) {
   return *name;
 }
 
+/// This node's name as Slurm knows it (SLURMD_NODENAME), which tells the
+/// nodes of one machine apart too; the machine's short name outside Slurm.
+std::string NodeName() {
+  const char* name = std::getenv("SLURMD_NODENAME");
+  return name != nullptr && *name != '\0' ? name : ShortHostName();
+}
+
 /// What every task of list `list` is told, on this node.
 TaskSettings SettingsOf(const Json& list) {
   TaskSettings settings;
@@ -39,7 +46,7 @@ TaskSettings SettingsOf(const Json& list) {
   settings.retry_on = list.at("retry_on").get<std::vector<int>>();
   settings.limits.timeout = list.at("timeout").get<double>();
   settings.limits.kill_after = list.at("kill_after").get<double>();
-  settings.host = ShortHostName();
+  settings.host = NodeName();
   settings.mark_running = true;
   const char* job = std::getenv("SLURM_ARRAY_JOB_ID");
   const char* index = std::getenv("SLURM_ARRAY_TASK_ID");

@@ -136,6 +136,7 @@ SlurmSettings SlurmSettingsOf(const Request& request, const std::string& self) {
   slurm.per_task = request.per_task;
   slurm.prologue = request.prologue;
   slurm.options = request.sbatch_options;
+  slurm.latency_wait = request.latency_wait;
   return slurm;
 }
 

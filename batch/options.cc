@@ -48,6 +48,9 @@ const char kBatchUsage[] =
     "                       task's output (default kvsolver-batch-slurm)\n"
     "      --task-prologue FILE\n"
     "                       shell lines each task runs first (module load ...)\n"
+    "      --latency-wait S\n"
+    "                       seconds to look for a job's result after its task\n"
+    "                       ended, for file systems that show it late (default 5)\n"
     "      --detach         submit, print how to collect the study, and exit\n"
     "      --parameters FILE  add the parameter columns of the case table FILE\n"
     "                       (OUTDIR/cases.tsv; found beside the cases without it)\n"
@@ -68,7 +71,7 @@ enum LongOnly {
   kModel = 256, kSummary, kResume, kRetries, kRetryOn, kTimeout, kKillAfter, kMaxFails,
   kStatus, kSlurm, kSbatchOption, kTask, kVersion, kPerTask, kJobName, kSlurmOutput,
   kTaskPrologue, kDetach, kTaskOffset, kPrologueFailed, kReport, kMakeCases, kForce,
-  kParameters,
+  kParameters, kLatencyWait,
 };
 
 constexpr option kOptions[] = {
@@ -92,6 +95,7 @@ constexpr option kOptions[] = {
     {"slurm-output", required_argument, nullptr, kSlurmOutput},
     {"task-prologue", required_argument, nullptr, kTaskPrologue},
     {"detach", no_argument, nullptr, kDetach},
+    {"latency-wait", required_argument, nullptr, kLatencyWait},
     {"task", required_argument, nullptr, kTask},
     {"task-offset", required_argument, nullptr, kTaskOffset},
     {"prologue-failed", required_argument, nullptr, kPrologueFailed},
@@ -111,11 +115,13 @@ bool ReadInteger(const char* text, long low, long high, long* value) {
   return end != text && *end == '\0' && errno == 0 && *value >= low && *value <= high;
 }
 
-/// Reads `text` as a number of seconds, decimals allowed, into `*value`.
-bool ReadSeconds(const char* text, double* value) {
+/// Reads `text` as a number of seconds, decimals allowed, into `*value`:
+/// more than 0, or at least 0 when `zero` is allowed.
+bool ReadSeconds(const char* text, double* value, bool zero = false) {
   char* end = nullptr;
   *value = std::strtod(text, &end);
-  return end != text && *end == '\0' && std::isfinite(*value) && *value > 0 && *value < 1e9;
+  bool above = zero ? *value >= 0 : *value > 0;
+  return end != text && *end == '\0' && std::isfinite(*value) && above && *value < 1e9;
 }
 
 /// Reads the comma-separated return values `text` into `*values`.
@@ -205,6 +211,10 @@ std::string TakeOption(int option, const char* arg, Request* r) {
     case kSlurmOutput: r->slurm_output = arg; return "";
     case kTaskPrologue: return ReadWholeFile(arg, &r->prologue);
     case kDetach: r->detach = true; return "";
+    case kLatencyWait:
+      r->latency_wait_given = true;
+      return ReadSeconds(arg, &r->latency_wait, true) ? ""
+                                                     : "--latency-wait needs a number of seconds";
     case kTask: r->task_file = arg; return "";
     case kTaskOffset:
       if (!ReadInteger(arg, 0, LONG_MAX, &n)) return "--task-offset needs a number";
@@ -270,10 +280,11 @@ std::string ParseOptions(int argc, char** argv, Request* request) {
   bool slurm_only = !request->sbatch_options.empty() || request->per_task != 1 ||
                     request->job_name != "kvsolver-batch" ||
                     request->slurm_output != "kvsolver-batch-slurm" ||
-                    !request->prologue.empty() || request->detach;
+                    !request->prologue.empty() || request->detach ||
+                    request->latency_wait_given;
   if (slurm_only && !request->slurm)
-    return "--sbatch-option, --per-task, --job-name, --slurm-output, --task-prologue and "
-           "--detach need --slurm";
+    return "--sbatch-option, --per-task, --job-name, --slurm-output, --task-prologue, "
+           "--latency-wait and --detach need --slurm";
   if (request->dry_run && request->status) return "--dry-run and --status exclude each other";
   // Return values to retry ask for a retry: one, unless --retries says.
   if (!request->retry_on.empty() && !retries_given) request->retries = 1;

@@ -26,6 +26,8 @@ struct Request {
   std::string slurm_output = "kvsolver-batch-slurm";  ///< --slurm-output
   std::string prologue;                ///< --task-prologue: the file's text
   bool detach = false;                 ///< --detach
+  double latency_wait = 5;             ///< --latency-wait
+  bool latency_wait_given = false;     ///< whether --latency-wait was given
   std::string task_file;               ///< --task: run one cluster task of this list
   size_t task_offset = 0;              ///< --task-offset: the array's first task
   int prologue_failed = 0;             ///< --prologue-failed: the prologue's exit status

@@ -57,6 +57,22 @@ TEST(OptionsTest, MakeCasesTakesThreeNames) {
   EXPECT_EQ(r.paths, (std::vector<std::string>{"template", "table.csv", "out"}));
 }
 
+TEST(OptionsTest, LatencyWait) {
+  struct {
+    std::vector<std::string> args;
+    double wait;
+  } cases[] = {
+      {{"--slurm", "a.kcf"}, 5},
+      {{"--slurm", "--latency-wait", "0", "a.kcf"}, 0},
+      {{"--slurm", "--latency-wait=2.5", "a.kcf"}, 2.5},
+  };
+  for (auto& c : cases) {
+    Request r;
+    ASSERT_EQ(Parse(c.args, &r), "") << c.args.size();
+    EXPECT_EQ(r.latency_wait, c.wait) << c.args.size();
+  }
+}
+
 TEST(OptionsTest, Refused) {
   const std::vector<std::vector<std::string>> cases = {
       {},
@@ -71,6 +87,9 @@ TEST(OptionsTest, Refused) {
       {"--model", "beam.kmd\nstop", "a.kss"},
       {"--model", "beam.kmd\r", "a.kss"},
       {"--sbatch-option=-p", "a.kcf"},
+      {"--latency-wait", "0", "a.kcf"},
+      {"--slurm", "--latency-wait", "-1", "a.kcf"},
+      {"--slurm", "--latency-wait", "soon", "a.kcf"},
       {"--dry-run", "--status", "a.kcf"},
       {"--bogus", "a.kcf"},
       {"-x", "a.kcf"},

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "batch/escape.h"
@@ -27,10 +28,22 @@ struct Array {
   ArrayPlan plan;
 };
 
+using Clock = std::chrono::steady_clock;
+
+/// How often the batch asks Slurm about its arrays: one squeue for all of
+/// them. The results on disk are read every second meanwhile.
+constexpr auto kQueuePace = std::chrono::seconds(3);
+
+/// How long a queue that can't be read is waited for before it is taken
+/// as empty.
+constexpr auto kQueueUnreadable = std::chrono::minutes(2);
+
 /// One array task as the batch follows it.
 struct Followed {
   std::string id;                 ///< "JOBID_INDEX"
   std::vector<size_t> jobs;       ///< the study's jobs it runs
+  bool running = false;           ///< running, when the queue was last read
+  std::optional<Clock::time_point> gone;  ///< since when the queue no longer shows it
   bool ended = false;
 };
 
@@ -188,47 +201,84 @@ std::vector<Array> SubmitRound(const TaskSettings& settings, const SlurmSettings
   return arrays;
 }
 
-/// Follows `arrays` until Slurm runs none of their tasks, or SIGHUP.
-/// Returns false after SIGHUP.
-bool Follow(const TaskSettings& settings, const SlurmSettings& slurm,
-            const std::vector<Array>& arrays, const std::vector<std::vector<size_t>>& groups,
-            const std::vector<std::vector<size_t>>& tasks, Monitor* monitor,
-            std::vector<int>* attempts_made, std::vector<size_t>* again) {
+/// The tasks of `arrays`, each with the study's jobs it runs.
+std::vector<Followed> TasksOf(const std::vector<Array>& arrays,
+                              const std::vector<std::vector<size_t>>& groups,
+                              const std::vector<std::vector<size_t>>& tasks) {
   std::vector<Followed> followed;
-  std::vector<std::string> ids;
   for (const Array& array : arrays) {
-    ids.push_back(array.id);
     for (size_t i = 0; i < array.plan.count; ++i) {
-      Followed task{array.id + "_" + std::to_string(i), {}, false};
+      Followed task;
+      task.id = array.id + "_" + std::to_string(i);
       for (size_t g : tasks[array.plan.first + i])
         task.jobs.insert(task.jobs.end(), groups[g].begin(), groups[g].end());
       followed.push_back(task);
     }
   }
+  return followed;
+}
+
+/// Reads the queue of the arrays `ids`, one squeue for all, into each
+/// task's `running` and `gone`. A queue unread since `*read_at` for long
+/// is taken as empty.
+void ReadQueue(const std::vector<std::string>& ids, std::vector<Followed>* followed,
+               Clock::time_point* read_at) {
+  std::map<std::string, std::string> queued;
+  Clock::time_point now = Clock::now();
+  if (QueuedTasks(ids, &queued))
+    *read_at = now;
+  else if (now - *read_at <= kQueueUnreadable)
+    return;
+  for (Followed& task : *followed) {
+    auto at = queued.find(task.id);
+    task.running = at != queued.end() && (at->second == "RUNNING" || at->second == "COMPLETING");
+    if (at == queued.end() && !task.gone) task.gone = now;
+  }
+}
+
+/// Whether every one of `jobs` has its result.
+bool AllEnded(const Study& study, const std::vector<size_t>& jobs) {
+  return std::all_of(jobs.begin(), jobs.end(), [&](size_t i) { return study.ended[i]; });
+}
+
+/// Whether `task` is done with: all its jobs have their results, or Slurm
+/// ended it and its results had `latency_wait` seconds to be seen (a
+/// shared file system may show a node's writes late), none after a cancel.
+bool Over(const Followed& task, const Study& study, double latency_wait, bool cancelled) {
+  if (AllEnded(study, task.jobs)) return true;
+  if (!task.gone) return false;
+  return cancelled || Clock::now() - *task.gone >= std::chrono::duration<double>(latency_wait);
+}
+
+/// Follows `arrays` until none of their tasks is left to follow, or
+/// SIGHUP. Returns false after SIGHUP.
+bool Follow(const TaskSettings& settings, const SlurmSettings& slurm,
+            const std::vector<Array>& arrays, const std::vector<std::vector<size_t>>& groups,
+            const std::vector<std::vector<size_t>>& tasks, Monitor* monitor,
+            std::vector<int>* attempts_made, std::vector<size_t>* again) {
+  std::vector<Followed> followed = TasksOf(arrays, groups, tasks);
+  std::vector<std::string> ids;
+  for (const Array& array : arrays) ids.push_back(array.id);
   bool cancelled = false;
-  auto unread_since = std::chrono::steady_clock::now();
+  Clock::time_point read_at = Clock::now(), next_read = read_at;
   for (size_t open = followed.size(); open > 0;) {
     if (StopSignal() == SIGHUP) return false;
     if (StopSignal() != 0 && !cancelled) {
       Cancel(ids);
       cancelled = true;
+      next_read = Clock::now();
     }
-    std::map<std::string, std::string> queued;
-    bool read = QueuedTasks(ids, &queued);
-    // A queue that can't be read for long is taken as empty.
-    if (read) unread_since = std::chrono::steady_clock::now();
-    if (read || std::chrono::steady_clock::now() - unread_since > std::chrono::minutes(2)) {
-      for (Followed& task : followed) {
-        if (task.ended) continue;
-        auto at = queued.find(task.id);
-        if (at == queued.end()) {
-          Settle(settings, slurm, task, cancelled, monitor, attempts_made, again);
-          task.ended = true;
-          --open;
-        } else if (at->second == "RUNNING" || at->second == "COMPLETING") {
-          Collect(settings, task.jobs, monitor);
-        }
-      }
+    if (Clock::now() >= next_read) {
+      ReadQueue(ids, &followed, &read_at);
+      next_read = Clock::now() + kQueuePace;
+    }
+    for (Followed& task : followed) {
+      if (task.ended) continue;
+      if (task.running || task.gone) Collect(settings, task.jobs, monitor);
+      if (!Over(task, monitor->study(), slurm.latency_wait, cancelled)) continue;
+      Settle(settings, slurm, task, cancelled, monitor, attempts_made, again);
+      task.ended = true;
+      --open;
     }
     monitor->Tick();
     if (open == 0) break;

@@ -19,6 +19,7 @@ struct SlurmSettings {
   size_t per_task = 1;               ///< directories one task runs
   std::string prologue;              ///< shell lines each task runs first
   std::vector<std::string> options;  ///< passed on to sbatch
+  double latency_wait = 5;           ///< seconds to look for a result after its task ended
 };
 
 /// One array: the tasks [first, first + count) of a round.

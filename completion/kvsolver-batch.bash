@@ -12,7 +12,8 @@
 
 _kvsolver_batch_options="-a --arg-file= -j --jobs= --model= --summary= --report= --resume
 --retries= --retry-on= --timeout= --kill-after= --max-fails= -n --dry-run --status --slurm
---sbatch-option= --per-task= --job-name= --slurm-output= --task-prologue= --detach --make-cases --force
+--sbatch-option= --per-task= --job-name= --slurm-output= --task-prologue= --latency-wait= --detach
+--make-cases --force
 --parameters= -h --help --version"
 
 # Prints, a line each, the subdirectories of directory $1 ("" for the
@@ -45,7 +46,7 @@ _kvsolver_batch() {
     fi
     case $prev in
         -j|--jobs|--retries|--retry-on|--timeout|--kill-after|--max-fails|--sbatch-option|\
-        --per-task|--job-name)
+        --per-task|--job-name|--latency-wait)
             COMPREPLY=()
             return 0 ;;
         --model) kinds="kmd" ;;

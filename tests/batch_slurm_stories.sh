@@ -1,4 +1,4 @@
-# The stories of tests/batch_test.sh that need the one-node Slurm cluster
+# The stories of tests/batch_test.sh that need the three-node Slurm cluster
 # it started: sourced by it, in the study directory, with its helpers. The
 # cluster's MaxArraySize is 100.
 
@@ -111,7 +111,8 @@ for _ in $(seq 300); do grep -q finished h1/job.result 2>/dev/null && break; sle
 bash -c "$collect" >table 2>/dev/null
 check "SIGHUP: the study completed and is collected" test "$(state_of h1 table)" = finished
 
-# A requeued task runs only the jobs that have no result yet.
+# A requeued task runs only the jobs that have no result yet, here on
+# another node than the one it started on.
 fresh requeue a
 printf 'beam.kmd\nSOLVE a\nstop\n' >requeue/a.kcf
 printf 'beam.kmd\nSOLVE b\nstop\n' >requeue/b.kcf
@@ -121,9 +122,10 @@ KVSOLVER=$scratch/hold-b KVS_STANDIN_LOG=calls.log "${slurm[@]}" requeue/a.kcf r
 pid=$!
 for _ in $(seq 300); do grep -q '"state":"running"' requeue/b.result 2>/dev/null && break; sleep 0.1; done
 task=$(field requeue/b.result task)
+first=$(field requeue/b.result host)
 scontrol requeue "$task"
 # Slurm holds a requeued job back two minutes; no need to wait for that here.
-scontrol update JobId="$task" StartTime=now
+scontrol update JobId="$task" StartTime=now ExcNodeList="$first"
 touch "$scratch/release-r"
 wait "$pid"
 check "a requeued task: exit status 0" test $? -eq 0
@@ -132,6 +134,8 @@ SOLVE b
 SOLVE b" "$(sed -n 's/^GetWcStringFromUTF8 \(SOLVE .\)\\n$/\1/p' requeue/calls.log)"
 check "a requeued task: b in two attempts" grep -qE '^requeue  *b.kcf  *finished .* 2  ' table
 check "a requeued task: b's first run's log is kept" test -s requeue/b.log.1
+check "a requeued task: a finished where the task started" test "$(field requeue/a.result host)" = "$first"
+check "a requeued task: b finished on another node" test "$(field requeue/b.result host)" != "$first"
 
 # A directory whose name is not UTF-8 reaches the node as it is.
 fresh "bytes"$'\xff'

@@ -2,7 +2,7 @@
 # Runs kvsolver-batch over small studies and checks its table, summary,
 # logs, results and exit status, for every way a job can end.
 #   batch_test.sh local BUILD_DIR   on this machine
-#   batch_test.sh slurm BUILD_DIR   as a Slurm job array on a one-node
+#   batch_test.sh slurm BUILD_DIR   as Slurm job arrays on a three-node
 #                                   cluster this script starts and stops
 #                                   (root and Slurm needed; else skipped)
 set -u
@@ -30,7 +30,7 @@ if [[ $mode == slurm ]]; then
     done
     [[ $(id -u) -eq 0 ]] || { echo "SKIP: starting a Slurm cluster needs root"; exit 77; }
     source "$here/slurm_cluster.sh"
-    slurm_start "$scratch/cluster" || { echo "FAIL: the Slurm cluster did not start"; exit 1; }
+    slurm_start "$scratch/cluster" 3 || { echo "FAIL: the Slurm cluster did not start"; exit 1; }
 fi
 
 check() {  # description command...
@@ -192,6 +192,7 @@ if [[ $mode == local ]]; then
     source "$here/batch_case_stories.sh"
 else
     source "$here/batch_slurm_stories.sh"
+    source "$here/batch_slurm_node_stories.sh"
 fi
 
 echo "batch ($mode): $passed passed, $failed failed"

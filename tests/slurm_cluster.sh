@@ -5,6 +5,10 @@
 #                            waits until every node is idle and checks that
 #                            the controller answering is its own; sets
 #                            SLURM_CONF for the client commands
+#   slurm_kill_node NODE     kills node NODE as a crash would: its slurmd,
+#                            then the job steps and processes of its jobs
+#   slurm_restart_node NODE  starts NODE's slurmd again, in the cluster's
+#                            PID namespace, and waits until it is idle
 #   slurm_stop               ends the cluster, job steps and all
 # The daemons run in the foreground in a PID namespace of their own, whose
 # first process dies with the test however the test ends, SIGKILL and
@@ -14,6 +18,7 @@
 # (iproute2), setpriv and unshare (util-linux).
 
 slurm_supervisor=
+slurm_dir=
 
 # N ports in a row that nothing listens on, from a random start.
 slurm_free_ports() {
@@ -32,6 +37,7 @@ slurm_free_ports() {
 slurm_start() {
     local dir=$1 nodes=${2:-1} host cpus ports name i
     host=$(hostname -s)
+    slurm_dir=$dir
     # Eight CPUs whatever the machine has, so that a throttle of a few
     # tasks at once is Slurm's to keep, not the node's.
     cpus=8
@@ -68,6 +74,8 @@ SelectTypeParameters=CR_Core
 ReturnToService=2
 MpiDefault=none
 MaxArraySize=100
+# A node that stops answering is down after 10 s, not Slurm's 300.
+SlurmdTimeout=10
 KillWait=5
 OverTimeLimit=0
 SlurmdParameters=config_overrides
@@ -105,6 +113,60 @@ DAEMONS
     [[ $(sinfo -h -N -o '%t' 2>/dev/null | grep -c '^idle$') -eq $nodes ]] && return 0
     echo "slurm: the $nodes node(s) never became idle; see $dir" >&2
     slurm_stop
+    return 1
+}
+
+# The first process of the cluster's PID namespace.
+slurm_init() { cat "/proc/$slurm_supervisor/task/$slurm_supervisor/children" | cut -d' ' -f1; }
+
+# The processes of the cluster's namespace that node NODE runs, one "KIND
+# PID" a line: d for its slurmd, s for the steps of the jobs JOBID..., j
+# for those jobs' processes: slurm_node_pids NODE JOBID...
+slurm_node_pids() {
+    local node=$1 ns p cmd id
+    shift
+    ns=$(readlink "/proc/$(slurm_init)/ns/pid")
+    for p in /proc/[0-9]*; do
+        [[ $(readlink "$p/ns/pid" 2>/dev/null) == "$ns" ]] || continue
+        cmd=$(tr '\0' ' ' <"$p/cmdline" 2>/dev/null)
+        [[ $cmd == "/usr/sbin/slurmd -D -N $node "* ]] && echo "d ${p#/proc/}"
+        for id; do
+            if [[ $cmd == "slurmstepd: [$id."* ]]; then
+                echo "s ${p#/proc/}"
+            elif tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "SLURM_JOB_ID=$id"; then
+                echo "j ${p#/proc/}"
+            fi
+        done
+    done
+}
+
+slurm_kill_node() {
+    local node=$1 ids kind found round
+    mapfile -t ids < <(squeue -h -w "$node" -o %A)
+    # The slurmd first, so that no word of the steps' end reaches Slurm.
+    for round in 1 2 3 4 5; do
+        found=$(slurm_node_pids "$node" "${ids[@]}")
+        [[ -n $found ]] || return 0
+        for kind in d s j; do
+            # shellcheck disable=SC2046
+            kill -9 $(awk -v k=$kind '$1 == k {print $2}' <<<"$found") 2>/dev/null
+        done
+        sleep 0.2
+    done
+    echo "slurm: node $node would not die" >&2
+    return 1
+}
+
+slurm_restart_node() {
+    local node=$1 i
+    # In a subshell: no job of the test's shell, whose end it would report.
+    (nsenter --target "$(slurm_init)" --pid --mount -- \
+        /usr/sbin/slurmd -D -N "$node" -f "$SLURM_CONF" >>"$slurm_dir/daemons.log" 2>&1 &)
+    for i in $(seq 120); do
+        [[ $(sinfo -h -n "$node" -o %t 2>/dev/null) == idle ]] && return 0
+        sleep 0.5
+    done
+    echo "slurm: node $node did not come back; see $slurm_dir" >&2
     return 1
 }
 
