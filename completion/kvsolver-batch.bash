@@ -13,8 +13,7 @@
 _kvsolver_batch_options="-a --arg-file= -j --jobs= --model= --summary= --report= --resume
 --retries= --retry-on= --timeout= --kill-after= --max-fails= -n --dry-run --status --slurm
 --sbatch-option= --per-task= --job-name= --slurm-output= --task-prologue= --latency-wait= --detach
---make-cases --force
---parameters= -h --help --version"
+--make-cases --force --parameters= -h --help --version"
 
 # Prints, a line each, the subdirectories of directory $1 ("" for the
 # working directory, else ending in "/"), which bash marks with one "/"
