@@ -73,12 +73,12 @@ void MarkLost(const TaskSettings& settings, const std::vector<Job>& jobs,
   for (const Job& job : jobs) {
     int dirfd = OpenDirectory(job);
     if (dirfd < 0) continue;
-    Result result = Unrun(State::kLost, why, PathInDirectory(job, job.log));
+    Result result = Unrun(State::kLost, why, LogPath(job));
     result.batch = settings.batch;
     result.host = settings.host;
     result.task = settings.task;
     result.output = settings.output;
-    ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), result);
+    ReplaceResult(dirfd, job.result(), ResultPath(job), result);
     close(dirfd);
   }
 }

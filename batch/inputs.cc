@@ -63,9 +63,9 @@ std::string ModelFile(int dirfd, const Job& job, const std::string& model) {
 
 std::string CommandFile(int dirfd, const Job& job) {
   struct stat info;
-  if (!job.script && fstatat(dirfd, (job.base + ".kcf").c_str(), &info, 0) == 0 &&
+  if (!job.script && fstatat(dirfd, (job.base() + ".kcf").c_str(), &info, 0) == 0 &&
       S_ISREG(info.st_mode))
-    return job.base + ".kcf";
+    return job.base() + ".kcf";
   return job.file;
 }
 

@@ -18,10 +18,7 @@ bool NameJob(const std::string& directory, const std::string& file, Job* job) {
   std::string extension = dot == std::string::npos ? "" : file.substr(dot);
   if (dot == 0 || (extension != ".kcf" && extension != ".acf" && extension != ".kss"))
     return false;
-  job->base = file.substr(0, dot);
   job->script = extension == ".kss";
-  job->log = job->base + ".log";
-  job->result = job->base + ".result";
   return true;
 }
 
@@ -46,6 +43,10 @@ std::string PathInDirectory(const Job& job, const std::string& name) {
   if (job.directory == "/") return "/" + name;
   return job.directory + "/" + name;
 }
+
+std::string LogPath(const Job& job) { return PathInDirectory(job, job.log()); }
+
+std::string ResultPath(const Job& job) { return PathInDirectory(job, job.result()); }
 
 int OpenDirectory(const Job& job) {
   return open(job.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -74,8 +75,8 @@ std::string AsOperand(const std::string& name) {
 }  // namespace
 
 std::vector<std::string> LauncherArguments(const Job& job, const std::string& model) {
-  if (job.script) return {AsOperand(model), AsOperand(job.base)};
-  return {AsOperand(job.base)};
+  if (job.script) return {AsOperand(model), AsOperand(job.base())};
+  return {AsOperand(job.base())};
 }
 
 std::string ReadJobList(const std::string& path, std::vector<std::string>* paths,

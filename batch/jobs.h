@@ -15,11 +15,17 @@ struct Job {
   dev_t device = 0;       ///< the directory on disk: jobs alike share it,
   ino_t inode = 0;        ///< however the path spells or reaches it
   std::string file;       ///< the command file's name
-  std::string base;       ///< its name without the extension
   bool script = false;    ///< a .kss solver script (run with the model)
-  std::string log;        ///< BASE.log in the directory: the run's output
-  std::string result;     ///< BASE.result in the directory: how it ended
   int earlier_attempts = 0;  ///< attempts an earlier round of the batch made
+
+  // Made from the file's name when asked for, so that a study of many
+  // jobs holds each name once.
+  /// The command file's name without its extension.
+  std::string base() const { return file.substr(0, file.size() - 4); }
+  /// BASE.log in the directory: the run's output.
+  std::string log() const { return base() + ".log"; }
+  /// BASE.result in the directory: how it ended.
+  std::string result() const { return base() + ".result"; }
 };
 
 /// Names job `file` of `directory` without looking at the disk. Returns
@@ -32,6 +38,10 @@ std::string ParseJob(const std::string& path, Job* job);
 
 /// `name` in the job's directory, as the jobs were given ("case1/job.log").
 std::string PathInDirectory(const Job& job, const std::string& name);
+
+/// The job's log and its result file, as the jobs were given ("case1/job.log").
+std::string LogPath(const Job& job);
+std::string ResultPath(const Job& job);
 
 /// Opens the job's directory for the *at() calls that work in it, or -1.
 int OpenDirectory(const Job& job);

@@ -63,7 +63,7 @@ std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
     const std::string& origin = request.origins[i];
     if (!why.empty()) return (origin.empty() ? "" : origin + ": ") + path + " " + why;
     if (job.script && request.model.empty()) return path + " is a solver script: give --model";
-    if (!logs.insert({{job.device, job.inode}, job.base}).second)
+    if (!logs.insert({{job.device, job.inode}, job.base()}).second)
       return path + ": another job of its directory has the same name, and log";
     jobs->push_back(job);
   }

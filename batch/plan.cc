@@ -22,7 +22,7 @@ namespace {
 /// "run: would fail, ..."), counted in `*counts`: to run, to reuse, to fail.
 std::string PlanOf(int dirfd, const Job& job, const PlanView& view, size_t counts[3]) {
   if (view.resume &&
-      KeepsResult(ReadResult(dirfd, job.result), HashInputs(dirfd, job, view.model))) {
+      KeepsResult(ReadResult(dirfd, job.result()), HashInputs(dirfd, job, view.model))) {
     ++counts[1];
     return "reuse: finished, files unchanged";
   }
@@ -88,7 +88,7 @@ void ReadResults(Study* study, const std::string& model) {
   for (size_t i = 0; i < study->jobs.size(); ++i) {
     const Job& job = study->jobs[i];
     int dirfd = OpenDirectory(job);
-    std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
+    std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result()) : std::nullopt;
     if (result && result->state == State::kRunning && result->task.empty()) {
       if (!held_read) held = HeldDirectoryLocks();
       held_read = true;

@@ -80,7 +80,7 @@ void Collect(const TaskSettings& settings, const std::vector<size_t>& jobs, Moni
       dirfd = OpenDirectory(job);
       open_directory = job.directory;
     }
-    std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result) : std::nullopt;
+    std::optional<Result> result = dirfd >= 0 ? ReadResult(dirfd, job.result()) : std::nullopt;
     if (!result || result->batch != settings.batch) continue;
     if (result->state == State::kRunning)
       monitor->Started(i);
@@ -103,13 +103,13 @@ std::optional<Result> Latest(const TaskSettings& settings, const Job& job) {
 /// batch holds now alone; says on standard error when it can't write.
 void RecordSettled(const TaskSettings& settings, const Job& job, const Result& settled) {
   int dirfd = OpenDirectory(job);
-  std::string shown = PathInDirectory(job, job.result);
+  std::string shown = ResultPath(job);
   std::string why = dirfd < 0 ? "cannot replace " + shown + ": " + std::strerror(errno) : "";
   bool held_elsewhere = dirfd >= 0 && flock(dirfd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   std::optional<Result> now =
-      dirfd >= 0 && !held_elsewhere ? ReadResult(dirfd, job.result) : std::nullopt;
+      dirfd >= 0 && !held_elsewhere ? ReadResult(dirfd, job.result()) : std::nullopt;
   if (now && now->batch == settings.batch && now->state == State::kRunning)
-    why = ReplaceResult(dirfd, job.result, shown, settled);
+    why = ReplaceResult(dirfd, job.result(), shown, settled);
   if (dirfd >= 0) close(dirfd);
   if (!why.empty()) std::fprintf(stderr, "kvsolver-batch: %s\n", EscapeControls(why).c_str());
 }

@@ -7,7 +7,7 @@
 std::optional<Result> ReadJobResult(const Job& job) {
   int dirfd = OpenDirectory(job);
   if (dirfd < 0) return std::nullopt;
-  std::optional<Result> result = ReadResult(dirfd, job.result);
+  std::optional<Result> result = ReadResult(dirfd, job.result());
   close(dirfd);
   return result;
 }
@@ -18,7 +18,7 @@ Study::Study(std::vector<Job> all)
       started(jobs.size(), false),
       ended(jobs.size(), false),
       parameters(jobs.size()) {
-  for (size_t i = 0; i < jobs.size(); ++i) results[i].log = PathInDirectory(jobs[i], jobs[i].log);
+  for (size_t i = 0; i < jobs.size(); ++i) results[i].log = LogPath(jobs[i]);
 }
 
 void Study::Start(size_t i) {

@@ -96,8 +96,8 @@ Inputs InputsAsRead(int dirfd, const Job& job, const std::string& model) {
 /// has begun, no earlier result outlives it, however the attempt ends.
 /// Returns an empty text, or why the earlier result is still there.
 std::string MarkRunning(int dirfd, const Job& job, const Result& running) {
-  std::string why = ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), running);
-  if (why.empty() || unlinkat(dirfd, job.result.c_str(), 0) == 0 || errno == ENOENT) return "";
+  std::string why = ReplaceResult(dirfd, job.result(), ResultPath(job), running);
+  if (why.empty() || unlinkat(dirfd, job.result().c_str(), 0) == 0 || errno == ENOENT) return "";
   return why;
 }
 
@@ -132,7 +132,7 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
   Result result;
   result.batch = settings.batch;
   result.host = settings.host;
-  result.log = PathInDirectory(job, job.log);
+  result.log = LogPath(job);
   result.attempts = attempt;
   result.started = UtcNow();
   result.task = settings.task;
@@ -145,11 +145,11 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
     result.meaning = Failure("vanished before its turn:", job, job.file);
     return result;
   }
-  KeepEarlierLogs(dirfd, job.log, attempt);
-  int log = CreateFileAnew(dirfd, job.log, O_RDWR);
+  KeepEarlierLogs(dirfd, job.log(), attempt);
+  int log = CreateFileAnew(dirfd, job.log(), O_RDWR);
   if (log < 0) {
     result.state = State::kLost;
-    result.meaning = Failure("cannot create", job, job.log);
+    result.meaning = Failure("cannot create", job, job.log());
     return result;
   }
   Inputs read = InputsAsRead(dirfd, job, settings.model);
@@ -191,7 +191,7 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
 /// Writes `*result` as the job's .result, or, when that fails, makes it
 /// lost and says why.
 void Commit(int dirfd, const Job& job, Result* result) {
-  std::string why = ReplaceResult(dirfd, job.result, PathInDirectory(job, job.result), *result);
+  std::string why = ReplaceResult(dirfd, job.result(), ResultPath(job), *result);
   if (why.empty()) return;
   result->meaning = why + " (the run: " +
                     StateName(result->state) + ", " + result->meaning + ")";
@@ -249,7 +249,7 @@ void NoteHistory(std::vector<Attempt> history, Result* result) {
 /// run again while worth it.
 Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t index,
               Reporter* reporter) {
-  std::optional<Result> earlier = ReadResult(dirfd, job.result);
+  std::optional<Result> earlier = ReadResult(dirfd, job.result());
   if (earlier && earlier->batch == settings.batch && earlier->state != State::kRunning)
     return *earlier;
   if (settings.resume) {
@@ -270,7 +270,7 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
     bool stopped = settings.mark_running && EndedWithTask(result, sender);
     bool last = stopped || attempt > settings.retries || !WorthRetrying(settings, result, sender);
     if (!last) {
-      history.push_back(AttemptOf(result, PathInDirectory(job, job.log + "." +
+      history.push_back(AttemptOf(result, PathInDirectory(job, job.log() + "." +
                                                                     std::to_string(attempt))));
       continue;
     }
@@ -309,7 +309,7 @@ bool RunTask(const TaskSettings& settings, const std::vector<Job>& jobs,
     State state = refused == kDirectoryInUse ? State::kNotRun : State::kLost;
     Result result = refused.empty()
                         ? RunJob(settings, dirfd, jobs[index], index, &reporter)
-                        : Unrun(state, refused, PathInDirectory(jobs[index], jobs[index].log));
+                        : Unrun(state, refused, LogPath(jobs[index]));
     reporter.Say("R " + std::to_string(index) + " " + ResultToJson(result) + "\n");
   }
   if (dirfd >= 0) close(dirfd);
