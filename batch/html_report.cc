@@ -43,8 +43,8 @@ struct Times {
 /// once none runs.
 Times RecordTimes(const Study& study, bool running) {
   std::optional<std::time_t> first, last;
-  for (const Result& r : study.results) {
-    std::optional<std::time_t> t = InstantSeconds(r.started);
+  for (const Row& r : study.rows) {
+    std::optional<std::time_t> t = r.started;
     if (!t) continue;
     std::time_t end = *t + static_cast<std::time_t>(r.seconds + 0.5);
     first = first ? std::min(*first, *t) : *t;
@@ -111,7 +111,7 @@ std::string Facts(const Study& study, const ReportContext& context, const Times&
   std::optional<std::time_t> from = InstantSeconds(times.started), to = InstantSeconds(times.ended);
   if (from && to) took = " (" + DurationText(std::difftime(*to, *from)) + ")";
   std::vector<std::string> hosts, arrays;
-  for (const Result& r : study.results) {
+  for (const Row& r : study.rows) {
     hosts.push_back(r.host);
     arrays.push_back(r.task.substr(0, r.task.find('_')));
   }
@@ -162,8 +162,7 @@ std::string TimelineSection(const Study& study) {
 std::vector<size_t> RanJobs(const Study& study) {
   std::vector<size_t> ran;
   for (size_t i = 0; i < study.jobs.size(); ++i)
-    if (study.ended[i] && !study.results[i].started.empty() &&
-        study.results[i].state != State::kRunning)
+    if (study.ended[i] && study.rows[i].started && study.rows[i].state != State::kRunning)
       ran.push_back(i);
   return ran;
 }
@@ -172,9 +171,9 @@ std::vector<size_t> RanJobs(const Study& study) {
 std::string Distributions(const Study& study, const std::vector<size_t>& ran) {
   std::vector<double> seconds, mib;
   for (size_t i : ran) {
-    seconds.push_back(study.results[i].seconds);
-    if (study.results[i].max_rss_kib)
-      mib.push_back(static_cast<double>(*study.results[i].max_rss_kib) / 1024);
+    seconds.push_back(study.rows[i].seconds);
+    if (study.rows[i].max_rss_kib)
+      mib.push_back(static_cast<double>(*study.rows[i].max_rss_kib) / 1024);
   }
   auto figure = [](const std::string& caption, const std::string& svg, const std::string& none) {
     return "<figure><figcaption>" + caption + "</figcaption>" +
@@ -197,7 +196,7 @@ std::string TopTable(const Study& study, const std::string& caption,
                      "<th>state</th><th class=\"n\">run time</th><th class=\"n\">peak memory</th>"
                      "<th class=\"n\">CPU s</th></tr></thead><tbody>";
   for (size_t i : picked) {
-    const Result& r = study.results[i];
+    const Row& r = study.rows[i];
     html += "<tr><td>" + HtmlName(study.jobs[i].path) + "</td><td class=\"st " +
             StateClass(ShownState(study, i)) + "\">" + ShownState(study, i) +
             "</td><td class=\"n\">" + DurationText(r.seconds) + "</td><td class=\"n\">" +
@@ -209,19 +208,19 @@ std::string TopTable(const Study& study, const std::string& caption,
 /// The kTop jobs of `ran` greatest by `figure`, for those that have it.
 template <typename Figure>
 std::vector<size_t> Greatest(const Study& study, std::vector<size_t> ran, Figure figure) {
-  std::erase_if(ran, [&](size_t i) { return !figure(study.results[i]).has_value(); });
+  std::erase_if(ran, [&](size_t i) { return !figure(study.rows[i]).has_value(); });
   size_t n = std::min(kTop, ran.size());
   std::partial_sort(
       ran.begin(), ran.begin() + static_cast<long>(n), ran.end(),
-      [&](size_t a, size_t b) { return *figure(study.results[a]) > *figure(study.results[b]); });
+      [&](size_t a, size_t b) { return *figure(study.rows[a]) > *figure(study.rows[b]); });
   ran.resize(n);
   return ran;
 }
 
 /// The slowest and the largest jobs.
 std::string Tops(const Study& study, const std::vector<size_t>& ran) {
-  auto slowest = Greatest(study, ran, [](const Result& r) { return std::optional(r.seconds); });
-  auto largest = Greatest(study, ran, [](const Result& r) { return r.max_rss_kib; });
+  auto slowest = Greatest(study, ran, [](const Row& r) { return std::optional(r.seconds); });
+  auto largest = Greatest(study, ran, [](const Row& r) { return r.max_rss_kib; });
   return "<div class=\"tops\">" + TopTable(study, "Slowest jobs", slowest) +
          (largest.empty() ? "" : TopTable(study, "Largest jobs, by peak memory", largest)) +
          "</div>\n";
@@ -230,14 +229,15 @@ std::string Tops(const Study& study, const std::vector<size_t>& ran) {
 /// One job that did not finish: what happened, where its log is, and the
 /// log's last lines, read now.
 std::string UnfinishedJob(const Study& study, size_t i) {
-  const Result& r = study.results[i];
+  const Row& r = study.rows[i];
+  std::string log = LogPath(study.jobs[i]);
   std::string state = ShownState(study, i);
   std::string html = "<article class=\"job " + StateClass(state) + "\"><h3><span class=\"state\">" +
                      state + "</span> " + HtmlName(study.jobs[i].path) + "</h3><p>" +
                      HtmlName(r.meaning) + "</p>";
-  if (state == "not run" || r.log.empty()) return html + "</article>";
-  LogTail tail = ReadLogTail(r.log, kTailLines, kTailBytes);
-  html += "<p>log: <code>" + HtmlName(r.log) + "</code>";
+  if (state == "not run") return html + "</article>";
+  LogTail tail = ReadLogTail(log, kTailLines, kTailBytes);
+  html += "<p>log: <code>" + HtmlName(log) + "</code>";
   if (!tail.problem.empty()) return html + " (" + HtmlName(tail.problem) + ")</p></article>";
   if (tail.text.empty()) return html + " (empty)</p></article>";
   return html + (tail.cut ? ", its last lines:" : "") + "</p><pre class=\"tail\">" +

@@ -5,7 +5,7 @@
 constexpr char kInstantFormat[] = "%Y-%m-%dT%H:%M:%SZ";
 
 std::string ShownState(const Study& study, size_t i) {
-  if (study.ended[i]) return StateName(study.results[i].state);
+  if (study.ended[i]) return StateName(study.rows[i].state);
   return study.started[i] ? "running" : "waiting";
 }
 
@@ -62,7 +62,7 @@ std::string MemoryText(std::optional<long long> kib) {
   return Fixed(value / (1024 * 1024), 2) + " GiB";
 }
 
-std::string CpuText(const Result& result) {
+std::string CpuText(const Row& result) {
   if (!result.user_seconds && !result.system_seconds) return "";
   return Fixed(result.user_seconds.value_or(0) + result.system_seconds.value_or(0), 2);
 }

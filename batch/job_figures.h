@@ -42,6 +42,6 @@ std::string MemoryText(std::optional<long long> kib);
 
 /// The CPU seconds of the last attempt, user and system, "1.25"; empty
 /// when the record has none.
-std::string CpuText(const Result& result);
+std::string CpuText(const Row& result);
 
 #endif  // KVSOLVER_BATCH_JOB_FIGURES_H_

@@ -44,12 +44,15 @@ void AddTable(const std::string& path, const ParamTable& table, Joined* joined) 
 
 /// The cases.tsv in the parent of each job's directory that is there.
 std::vector<std::string> FoundTables(const Study& study) {
-  std::set<std::string> parents;
+  // Jobs side by side share one table: its name is kept once, and only
+  // for a table there is.
+  std::set<std::pair<dev_t, ino_t>> seen;
   std::vector<std::string> found;
   for (const Job& job : study.jobs) {
     std::string table = job.directory + "/../" + kCasesTable;
     struct stat info;
-    if (parents.insert(table).second && stat(table.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+    if (stat(table.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        seen.insert({info.st_dev, info.st_ino}).second)
       found.push_back(table);
   }
   return found;
@@ -74,9 +77,11 @@ std::string JoinParameters(const std::vector<std::string>& tables, Study* study)
     AddTable(path, table, &joined);
   }
   study->parameter_columns = joined.columns;
+  study->parameters.clear();
+  if (joined.columns.empty()) return "";
+  study->parameters.resize(study->jobs.size());
   for (size_t i = 0; i < study->jobs.size(); ++i) {
     const auto& values = joined.values[{study->jobs[i].device, study->jobs[i].inode}];
-    study->parameters[i].clear();
     for (const std::string& column : joined.columns)
       study->parameters[i].push_back(values.count(column) != 0 ? values.at(column) : "");
   }

@@ -22,13 +22,13 @@ bool NumericParameter(const Study& study, size_t c) {
 /// Job `i`'s row; one past the first page is hidden.
 std::string TableRow(const Study& study, size_t i) {
   const Job& job = study.jobs[i];
-  const Result& r = study.results[i];
+  const Row& r = study.rows[i];
   std::string state = ShownState(study, i);
-  bool ran = !r.started.empty();
+  bool ran = r.started.has_value();
   std::string html = "<tr class=\"" + StateClass(state) + (i < kPageRows ? "\">" : "\" hidden>");
   for (const std::string& cell : {HtmlName(job.directory), HtmlName(job.file)})
     html += "<td>" + cell + "</td>";
-  for (const std::string& value : study.parameters[i]) html += "<td>" + HtmlName(value) + "</td>";
+  for (const std::string& value : study.ParametersOf(i)) html += "<td>" + HtmlName(value) + "</td>";
   for (const std::string& cell :
        {state,
         r.return_value ? std::to_string(*r.return_value) : "", HtmlName(r.meaning),
@@ -38,7 +38,7 @@ std::string TableRow(const Study& study, size_t i) {
                               MemoryText(r.max_rss_kib) + "</td>"
                         : "<td></td>";
   for (const std::string& cell :
-       {CpuText(r), ran ? ShownInstant(r.started).substr(0, 19) : "",
+       {CpuText(r), ran ? ShownInstant(r.StartedText()).substr(0, 19) : "",
         HtmlName(r.host) + (r.task.empty() ? "" : " " + HtmlName(r.task))})
     html += "<td>" + cell + "</td>";
   return html + "</tr>\n";

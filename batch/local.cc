@@ -112,7 +112,7 @@ void SettleTask(int status, const std::vector<size_t>& group,
                 const std::string& not_run, Monitor* monitor) {
   for (size_t i : group) {
     if (monitor->study().ended[i]) continue;
-    const std::string& log = monitor->study().results[i].log;
+    std::string log = LogPath(monitor->study().jobs[i]);
     if (monitor->study().started[i])
       monitor->Ended(i, Unrun(State::kLost, TaskEnd(status) + " before the job's result", log));
     else
@@ -156,7 +156,7 @@ void StartTasks(const TaskSettings& settings, const std::vector<std::vector<size
     } else {
       std::string why = std::string("cannot start its task: ") + std::strerror(error);
       for (size_t i : groups[tasks->next])
-        monitor->Ended(i, Unrun(State::kLost, why, monitor->study().results[i].log));
+        monitor->Ended(i, Unrun(State::kLost, why, LogPath(monitor->study().jobs[i])));
     }
     ++tasks->next;
   }

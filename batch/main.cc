@@ -13,8 +13,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -53,20 +54,37 @@ int UsageError(const std::string& why) {
   return kCannotStart;
 }
 
-/// Reads every JOB path. Returns an empty text, or why one is no job.
-std::string ParseJobs(const Request& request, std::vector<Job>* jobs) {
-  std::set<std::pair<std::pair<dev_t, ino_t>, std::string>> logs;
-  for (size_t i = 0; i < request.paths.size(); ++i) {
-    const std::string& path = request.paths[i];
+/// Reads every JOB path, and lets the request's list of them go: the jobs
+/// hold them now. Returns an empty text, or why one is no job.
+std::string ParseJobs(Request* request, std::vector<Job>* jobs) {
+  std::vector<std::string> paths, origins;
+  std::swap(paths, request->paths);
+  std::swap(origins, request->origins);
+  jobs->reserve(paths.size());
+  for (size_t i = 0; i < paths.size(); ++i) {
     Job job;
-    std::string why = ParseJob(path, &job);
-    const std::string& origin = request.origins[i];
-    if (!why.empty()) return (origin.empty() ? "" : origin + ": ") + path + " " + why;
-    if (job.script && request.model.empty()) return path + " is a solver script: give --model";
-    if (!logs.insert({{job.device, job.inode}, job.base()}).second)
-      return path + ": another job of its directory has the same name, and log";
-    jobs->push_back(job);
+    std::string why = ParseJob(paths[i], &job);
+    if (!why.empty()) return (origins[i].empty() ? "" : origins[i] + ": ") + paths[i] + " " + why;
+    if (job.script && request->model.empty())
+      return paths[i] + " is a solver script: give --model";
+    jobs->push_back(std::move(job));
   }
+  // Two jobs of one directory with one base name would share a log: the
+  // first job given that repeats an earlier one's is named.
+  auto key = [&](uint32_t i) {
+    const Job& job = (*jobs)[i];
+    return std::tuple(job.device, job.inode,
+                      std::string_view(job.file).substr(0, job.file.size() - 4));
+  };
+  std::vector<uint32_t> order(jobs->size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+  size_t repeated = jobs->size();
+  for (size_t k = 1; k < order.size(); ++k)
+    if (key(order[k - 1]) == key(order[k])) repeated = std::min<size_t>(repeated, order[k]);
+  if (repeated < jobs->size())
+    return (*jobs)[repeated].path + ": another job of its directory has the same name, and log";
   return "";
 }
 
@@ -155,8 +173,8 @@ void WarnOfProblems(const Study& study, const std::string& model) {
 
 /// Says once how many jobs --resume kept.
 void SayReused(const Study& study) {
-  size_t reused = std::count_if(study.results.begin(), study.results.end(),
-                                [](const Result& r) { return r.state == State::kReused; });
+  size_t reused = std::count_if(study.rows.begin(), study.rows.end(),
+                                [](const Row& r) { return r.state == State::kReused; });
   std::fprintf(stderr, "kvsolver-batch: --resume reused %zu of %zu %s\n", reused,
                study.jobs.size(), study.jobs.size() == 1 ? "job" : "jobs");
 }
@@ -191,7 +209,7 @@ int main(int argc, char** argv) {
     return MakeCases({request.paths[0], request.paths[1], request.paths[2], request.force},
                      stdout, stderr);
   std::vector<Job> jobs;
-  why = ParseJobs(request, &jobs);
+  why = ParseJobs(&request, &jobs);
   if (why.empty()) why = SummaryProblem(request, jobs);
   if (!why.empty()) return UsageError(why);
   std::vector<std::vector<size_t>> groups = GroupByDirectory(jobs);

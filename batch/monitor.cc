@@ -35,7 +35,7 @@ void Monitor::Ended(size_t i, Result result) {
 
 void Monitor::EndTheRest(State state, const std::string& meaning) {
   for (size_t i = 0; i < study_->jobs.size(); ++i)
-    if (!study_->ended[i]) Ended(i, Unrun(state, meaning, study_->results[i].log));
+    if (!study_->ended[i]) Ended(i, Unrun(state, meaning, LogPath(study_->jobs[i])));
 }
 
 void Monitor::Tick() {

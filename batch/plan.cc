@@ -81,7 +81,9 @@ void SettleLocalRunning(int dirfd, const std::optional<std::set<std::pair<dev_t,
 }  // namespace
 
 void ReadResults(Study* study, const std::string& model) {
-  std::vector<Result> results;
+  // Jobs whose record says a cluster task runs them wait for one question
+  // to Slurm; the others end as they are read.
+  std::vector<std::pair<size_t, Result>> on_cluster;
   std::vector<std::string> jobs_running;
   std::optional<std::set<std::pair<dev_t, ino_t>>> held;
   bool held_read = false;
@@ -96,16 +98,20 @@ void ReadResults(Study* study, const std::string& model) {
     }
     if (result) MarkOutdated(dirfd, job, model, &*result);
     if (dirfd >= 0) close(dirfd);
-    results.push_back(result ? *result : Unrun(State::kNotRun, "no result", ""));
-    if (result && result->state == State::kRunning && !result->task.empty())
+    if (!result) {
+      study->End(i, Unrun(State::kNotRun, "no result", ""));
+    } else if (result->state == State::kRunning && !result->task.empty()) {
       jobs_running.push_back(result->task.substr(0, result->task.find('_')));
+      on_cluster.emplace_back(i, std::move(*result));
+    } else {
+      study->End(i, *result);
+    }
   }
   // A job whose cluster task Slurm no longer runs is not running any more.
   std::map<std::string, std::string> queued;
   bool known = jobs_running.empty() || QueuedTasks(jobs_running, &queued);
-  for (size_t i = 0; i < results.size(); ++i) {
-    Result& r = results[i];
-    if (known && r.state == State::kRunning && !r.task.empty() && queued.count(r.task) == 0) {
+  for (auto& [i, r] : on_cluster) {
+    if (known && queued.count(r.task) == 0) {
       r.state = State::kLost;
       r.meaning = "its task " + r.task + " ended without the job's result; see " + r.output;
     }

@@ -16,7 +16,7 @@ Progress::Progress(const Study& study, size_t parallel)
 
 void Progress::JobEnded(size_t i) {
   if (terminal_) return Tick();
-  const Result& r = study_.results[i];
+  const Row& r = study_.rows[i];
   std::string value = r.return_value ? " " + std::to_string(*r.return_value) : "";
   // A reused job's run time is an earlier batch's.
   char seconds[32] = "";
@@ -51,7 +51,7 @@ void Progress::End() {
   // a stop or another batch kept from starting.
   size_t ended = 0, unfinished = 0, never = 0;
   for (size_t i = 0; i < study_.jobs.size(); ++i) {
-    State state = study_.results[i].state;
+    State state = study_.rows[i].state;
     if (!study_.started[i] && state == State::kNotRun) {
       ++never;
     } else if (study_.ended[i]) {

@@ -15,7 +15,7 @@
 
 namespace {
 
-using Row = std::vector<std::string>;
+using Cells = std::vector<std::string>;
 
 std::string Fixed(double value, int digits) {
   char text[32];
@@ -23,12 +23,12 @@ std::string Fixed(double value, int digits) {
   return text;
 }
 
-std::string ValueText(const Result& r) {
+std::string ValueText(const Row& r) {
   return r.return_value ? std::to_string(*r.return_value) : "";
 }
 
 /// The CPU time of `r`, user and system, or empty when unknown.
-std::string CpuText(const Result& r) {
+std::string CpuText(const Row& r) {
   return r.user_seconds && r.system_seconds ? Fixed(*r.user_seconds + *r.system_seconds, 2) : "";
 }
 
@@ -48,22 +48,22 @@ nlohmann::ordered_json FigureJson(const std::optional<T>& value) {
 /// `row` with `parameters`, each made by `shown`, put after its first two
 /// fields, the directory and the job.
 template <typename Shown>
-Row WithParameters(Row row, const std::vector<std::string>& parameters, Shown shown) {
-  Row made(row.begin(), row.begin() + 2);
+Cells WithParameters(Cells row, const std::vector<std::string>& parameters, Shown shown) {
+  Cells made(row.begin(), row.begin() + 2);
   for (const std::string& value : parameters) made.push_back(shown(value));
   made.insert(made.end(), row.begin() + 2, row.end());
   return made;
 }
 
 /// Job `i`'s row as the table shows it.
-Row TableRow(const Study& study, size_t i) {
+Cells TableRow(const Study& study, size_t i) {
   const Job& job = study.jobs[i];
-  const Result& r = study.results[i];
+  const Row& r = study.rows[i];
   return WithParameters(
       {EscapeControls(job.directory), EscapeControls(job.file), StateName(r.state), ValueText(r),
        EscapeControls(r.meaning), std::to_string(r.attempts),
-       r.started.empty() ? "" : Fixed(r.seconds, 2), MemoryText(r.max_rss_kib), CpuText(r)},
-      study.parameters[i], EscapeControls);
+       r.started ? Fixed(r.seconds, 2) : "", MemoryText(r.max_rss_kib), CpuText(r)},
+      study.ParametersOf(i), EscapeControls);
 }
 
 /// A job's row of the JSON Lines summary, without a line end. Names keep
@@ -71,14 +71,14 @@ Row TableRow(const Study& study, size_t i) {
 /// parameters are an object under "parameters", when the study has them.
 std::string JsonRow(const Study& study, size_t i) {
   const Job& job = study.jobs[i];
-  const Result& r = study.results[i];
+  const Row& r = study.rows[i];
   nlohmann::ordered_json row = nlohmann::ordered_json::object();
   PutName(&row, "directory", job.directory);
   PutName(&row, "job", job.file);
   if (!study.parameter_columns.empty()) {
     nlohmann::ordered_json parameters = nlohmann::ordered_json::object();
     for (size_t c = 0; c < study.parameter_columns.size(); ++c)
-      parameters[study.parameter_columns[c]] = study.parameters[i][c];
+      parameters[study.parameter_columns[c]] = study.ParametersOf(i)[c];
     row["parameters"] = parameters;
   }
   row["state"] = StateName(r.state);
@@ -86,9 +86,9 @@ std::string JsonRow(const Study& study, size_t i) {
   row["meaning"] = r.meaning;
   row["attempts"] = r.attempts;
   row["seconds"] = r.seconds;
-  row["started"] = r.started;
+  row["started"] = r.StartedText();
   PutName(&row, "host", r.host);
-  PutName(&row, "log", r.log);
+  PutName(&row, "log", LogPath(job));
   row["max_rss_kib"] = FigureJson(r.max_rss_kib);
   row["user_seconds"] = FigureJson(r.user_seconds);
   row["system_seconds"] = FigureJson(r.system_seconds);
@@ -96,7 +96,7 @@ std::string JsonRow(const Study& study, size_t i) {
 }
 
 /// `fields` as one line of tab-separated values.
-std::string TsvLine(const Row& fields) {
+std::string TsvLine(const Cells& fields) {
   std::string line;
   for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
   return line + "\n";
@@ -114,15 +114,15 @@ std::string SummaryText(const std::string& path, const Study& study) {
   for (size_t i = 0; i < study.jobs.size(); ++i) {
     if (!study.ended[i]) continue;
     const Job& job = study.jobs[i];
-    const Result& r = study.results[i];
+    const Row& r = study.rows[i];
     text += json ? JsonRow(study, i) + "\n"
                  : TsvLine(WithParameters(
                        {EscapeField(job.directory), EscapeField(job.file), StateName(r.state),
                         ValueText(r), EscapeField(r.meaning), std::to_string(r.attempts),
-                        Fixed(r.seconds, 3), EscapeField(r.started), EscapeField(r.host),
-                        EscapeField(r.log), FigureText(r.max_rss_kib), FigureText(r.user_seconds),
+                        Fixed(r.seconds, 3), EscapeField(r.StartedText()), EscapeField(r.host),
+                        EscapeField(LogPath(job)), FigureText(r.max_rss_kib), FigureText(r.user_seconds),
                         FigureText(r.system_seconds)},
-                       study.parameters[i], EscapeField));
+                       study.ParametersOf(i), EscapeField));
   }
   return text;
 }
@@ -171,7 +171,7 @@ size_t DigestWidth(FILE* out) {
 /// How many jobs ended in each state: "6 jobs: 4 finished, 2 failed".
 std::string CountLine(const Study& study) {
   std::map<State, size_t> count;
-  for (const Result& r : study.results) ++count[r.state];
+  for (const Row& r : study.rows) ++count[r.state];
   std::string line = std::to_string(study.jobs.size()) + (study.jobs.size() == 1 ? " job" : " jobs");
   const char* separator = ": ";
   for (const auto& [state, n] : count) {
@@ -188,8 +188,8 @@ void PrintNeverStarted(const Study& study, FILE* out) {
   constexpr size_t kNamed = 3;
   std::vector<std::pair<std::string, std::vector<size_t>>> kinds;
   for (size_t i = 0; i < study.jobs.size(); ++i) {
-    const Result& r = study.results[i];
-    if (Succeeded(r.state) || !r.started.empty()) continue;
+    const Row& r = study.rows[i];
+    if (Succeeded(r.state) || r.started) continue;
     std::string kind = std::string(StateName(r.state)) + ": " + EscapeControls(r.meaning);
     auto at = std::find_if(kinds.begin(), kinds.end(),
                            [&](const auto& known) { return known.first == kind; });
@@ -221,16 +221,18 @@ std::string MemoryText(const std::optional<long long>& kib) {
 }
 
 bool PrintTable(const Study& study, FILE* out) {
-  std::vector<Row> rows = {WithParameters({"directory", "job", "state", "return value", "meaning",
-                                            "attempts", "seconds", "peak memory", "cpu seconds"},
-                                           study.parameter_columns, EscapeControls)};
-  for (size_t i = 0; i < study.jobs.size(); ++i) rows.push_back(TableRow(study, i));
-  size_t columns = rows[0].size();
+  // Each row is made twice, for the columns' widths and then to print it,
+  // so that a study of many jobs never holds its whole table.
+  Cells head = WithParameters({"directory", "job", "state", "return value", "meaning", "attempts",
+                               "seconds", "peak memory", "cpu seconds"},
+                              study.parameter_columns, EscapeControls);
+  size_t columns = head.size();
   size_t p = study.parameter_columns.size();
   std::vector<size_t> width(columns, 0);
-  for (const Row& row : rows)
+  auto widen = [&](const Cells& row) {
     for (size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], row[c].size());
-  for (const Row& row : rows) {
+  };
+  auto print = [&](const Cells& row) {
     std::string line;
     for (size_t c = 0; c < columns; ++c) {
       bool right = c == 3 + p || c >= 5 + p;
@@ -239,15 +241,20 @@ bool PrintTable(const Study& study, FILE* out) {
       if (c + 1 < columns) line += "  ";
     }
     std::fprintf(out, "%s\n", line.c_str());
-  }
+  };
+  widen(head);
+  for (size_t i = 0; i < study.jobs.size(); ++i) widen(TableRow(study, i));
+  print(head);
+  for (size_t i = 0; i < study.jobs.size(); ++i) print(TableRow(study, i));
   for (size_t i = 0; i < study.jobs.size(); ++i) {
-    const Result& r = study.results[i];
-    if (Succeeded(r.state) || r.started.empty()) continue;
-    std::fprintf(out, "%s: %s: %s\n", EscapeControls(r.log).c_str(), StateName(r.state),
+    const Row& r = study.rows[i];
+    if (Succeeded(r.state) || !r.started) continue;
+    std::string log = LogPath(study.jobs[i]);
+    std::fprintf(out, "%s: %s: %s\n", EscapeControls(log).c_str(), StateName(r.state),
                  EscapeControls(r.meaning).c_str());
     // An outdated job's log is that of a run that finished.
     if (r.state == State::kOutdated) continue;
-    for (const std::string& line : LogDigest(r.log, DigestWidth(out)))
+    for (const std::string& line : LogDigest(log, DigestWidth(out)))
       std::fprintf(out, "%s\n", line.c_str());
   }
   PrintNeverStarted(study, out);

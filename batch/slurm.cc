@@ -130,7 +130,7 @@ void Settle(const TaskSettings& settings, const SlurmSettings& slurm, const Foll
     std::optional<Result> marker = Latest(settings, study.jobs[i]);
     // What the job's run showed of itself, kept in the result it gets.
     auto from_marker = [&](State state, const std::string& meaning) {
-      Result result = Unrun(state, meaning, study.results[i].log);
+      Result result = Unrun(state, meaning, LogPath(study.jobs[i]));
       if (!marker) return result;
       result.batch = settings.batch;
       result.attempts = marker->attempts;

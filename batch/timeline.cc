@@ -33,14 +33,14 @@ struct Run {
 std::vector<Run> Runs(const Study& study, std::vector<std::string>* hosts, std::time_t* origin) {
   std::vector<std::pair<size_t, std::time_t>> started;
   for (size_t i = 0; i < study.jobs.size(); ++i)
-    if (std::optional<std::time_t> t = InstantSeconds(study.results[i].started))
+    if (std::optional<std::time_t> t = study.rows[i].started)
       started.emplace_back(i, *t);
   *origin = started.empty() ? 0 : started.front().second;
   for (const auto& [i, t] : started) *origin = std::min(*origin, t);
   std::map<std::string, size_t> group;
   std::vector<Run> runs;
   for (const auto& [i, t] : started) {
-    const Result& r = study.results[i];
+    const Row& r = study.rows[i];
     auto [place, added] = group.try_emplace(r.host, hosts->size());
     if (added) hosts->push_back(r.host);
     double start = static_cast<double>(t - *origin);
@@ -109,10 +109,10 @@ std::string BarTitle(const Study& study, const Bar& bar, std::time_t origin) {
     return std::to_string(bar.count) + " jobs " + bar.state + ", " + at(bar.from) + " to " +
            at(bar.to) + ", run times " + DurationText(bar.shortest) + " to " +
            DurationText(bar.longest);
-  const Result& r = study.results[bar.first];
+  const Row& r = study.rows[bar.first];
   std::string memory = MemoryText(r.max_rss_kib);
   return HtmlName(study.jobs[bar.first].path) + ": " + bar.state + ", " + DurationText(r.seconds) +
-         (memory.empty() ? "" : ", peak " + memory) + ", started " + ShownInstant(r.started) +
+         (memory.empty() ? "" : ", peak " + memory) + ", started " + ShownInstant(r.StartedText()) +
          (r.host.empty() ? "" : " on " + HtmlName(r.host));
 }
 
