@@ -1,6 +1,7 @@
 #include "batch/result.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -243,6 +244,28 @@ int CreateFileAnew(int dirfd, const std::string& name, int flags) {
   if (unlinkat(dirfd, name.c_str(), 0) != 0 && errno != ENOENT) return -1;
   return openat(dirfd, name.c_str(), flags | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
                 0666);
+}
+
+namespace {
+
+/// Whether `info` is of a regular file of one link that the caller owns.
+bool OwnFile(const struct stat& info) {
+  return S_ISREG(info.st_mode) && info.st_nlink == 1 && info.st_uid == geteuid();
+}
+
+}  // namespace
+
+int OpenOwnFileEmptied(int dirfd, const std::string& name, int flags) {
+  struct stat before, opened;
+  if (fstatat(dirfd, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0 || !OwnFile(before))
+    return CreateFileAnew(dirfd, name, flags);
+  int fd = openat(dirfd, name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  // What was opened must be what was looked at, and still one of a kind.
+  if (fd >= 0 && fstat(fd, &opened) == 0 && opened.st_dev == before.st_dev &&
+      opened.st_ino == before.st_ino && OwnFile(opened) && ftruncate(fd, 0) == 0)
+    return fd;
+  if (fd >= 0) close(fd);
+  return CreateFileAnew(dirfd, name, flags);
 }
 
 std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,

@@ -96,6 +96,13 @@ std::string ReplaceResult(int dirfd, const std::string& name, const std::string&
 /// Returns its descriptor, or -1 with errno set.
 int CreateFileAnew(int dirfd, const std::string& name, int flags);
 
+/// Opens `name` in `dirfd` emptied, with `flags` as CreateFileAnew takes
+/// them, when it is already a file of the caller's own: a regular file it
+/// owns, of one link, not a symbolic one. Anything else is created anew.
+/// Reusing the file spares the file system an inode freed and another
+/// allocated for each run. Returns its descriptor, or -1 with errno set.
+int OpenOwnFileEmptied(int dirfd, const std::string& name, int flags);
+
 /// Reads the .result file `name` in directory `dirfd`; nothing when there
 /// is none, it does not parse, or it can't be true of a job's file: a
 /// "reused" or "outdated" state (a row's, never a file's), a value beyond 32 bits, a

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <functional>
 #include <string>
 
 #include "tests/test_dir.h"
@@ -206,6 +208,55 @@ TEST_F(ResultFileTest, NeverWrittenThroughAnotherLink) {
   EXPECT_EQ(ReadFile(dir_.path() / "clone/job.result.part"), "");
   EXPECT_EQ(ReadFile(dir_.path() / "job.log"), "mine");
   EXPECT_NE(faccessat(dirfd_, "elsewhere", F_OK, 0), 0);
+}
+
+TEST_F(ResultFileTest, AnOwnLogIsEmptiedInPlaceAndAnyOtherMadeAnew) {
+  auto inode = [&](const char* name) {
+    struct stat info;
+    return fstatat(dirfd_, name, &info, AT_SYMLINK_NOFOLLOW) == 0 ? info.st_ino : 0;
+  };
+  auto put = [&](const char* name, const char* text) {
+    int fd = openat(dirfd_, name, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    ASSERT_EQ(write(fd, text, std::strlen(text)), static_cast<ssize_t>(std::strlen(text)));
+    close(fd);
+  };
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    bool same_file;
+  } cases[] = {
+      {"absent", [] {}, false},
+      {"our own file", [&] { put("job.log", "an earlier run"); }, true},
+      {"a file shared by a hard link",
+       [&] {
+         put("other.log", "another directory's");
+         linkat(dirfd_, "other.log", dirfd_, "job.log", 0);
+       },
+       false},
+      {"a symbolic link", [&] { symlinkat("other.log", dirfd_, "job.log"); }, false},
+      {"a named pipe", [&] { mkfifoat(dirfd_, "job.log", 0666); }, false},
+  };
+  for (const Case& c : cases) {
+    unlinkat(dirfd_, "job.log", 0);
+    unlinkat(dirfd_, "other.log", 0);
+    c.make();
+    ino_t before = inode("job.log");
+    int fd = OpenOwnFileEmptied(dirfd_, "job.log", O_RDWR);
+    ASSERT_GE(fd, 0) << c.what;
+    ASSERT_EQ(write(fd, "mine", 4), 4);
+    close(fd);
+    EXPECT_EQ(ReadFile(dir_.path() / "job.log"), "mine") << c.what;
+    struct stat info;
+    ASSERT_EQ(fstatat(dirfd_, "job.log", &info, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode) && info.st_nlink == 1) << c.what;
+    // A file removed may lend its number to the new one: only the kept one is told apart.
+    if (c.same_file) {
+      EXPECT_EQ(info.st_ino, before) << c.what;
+    }
+    if (inode("other.log") != 0) {
+      EXPECT_NE(ReadFile(dir_.path() / "other.log"), "mine") << c.what;
+    }
+  }
 }
 
 TEST_F(ResultFileTest, TwoLinesOrNoLineEndIsNoResult) {

@@ -146,7 +146,7 @@ Result RunAttempt(const TaskSettings& settings, int dirfd, const Job& job, int a
     return result;
   }
   KeepEarlierLogs(dirfd, job.log(), attempt);
-  int log = CreateFileAnew(dirfd, job.log(), O_RDWR);
+  int log = OpenOwnFileEmptied(dirfd, job.log(), O_RDWR);
   if (log < 0) {
     result.state = State::kLost;
     result.meaning = Failure("cannot create", job, job.log());
