@@ -268,10 +268,25 @@ int OpenOwnFileEmptied(int dirfd, const std::string& name, int flags) {
   return CreateFileAnew(dirfd, name, flags);
 }
 
+namespace {
+
+/// Puts `part` in place of `name`: exchanged with an earlier record, which
+/// `part` then names, or renamed over anything else (which fails for a
+/// directory, as it should).
+int PutInPlace(int dirfd, const std::string& part, const std::string& name) {
+  struct stat info;
+  if (fstatat(dirfd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+      renameat2(dirfd, part.c_str(), dirfd, name.c_str(), RENAME_EXCHANGE) == 0)
+    return 0;
+  return renameat(dirfd, part.c_str(), dirfd, name.c_str());
+}
+
+}  // namespace
+
 std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
-                          const Result& result) {
+                          const Result& result, Part keep) {
   std::string part = name + ".part";
-  int fd = CreateFileAnew(dirfd, part, O_WRONLY);
+  int fd = OpenOwnFileEmptied(dirfd, part, O_WRONLY);
   if (fd < 0) return "cannot write " + shown + ".part: " + std::strerror(errno);
   std::string text = ResultToJson(result) + "\n";
   std::string why;
@@ -279,9 +294,9 @@ std::string ReplaceResult(int dirfd, const std::string& name, const std::string&
   if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
     why = "cannot write " + shown + ".part: " + std::strerror(errno ? errno : ENOSPC);
   if (close(fd) != 0 && why.empty()) why = "cannot write " + shown + ".part: " + std::strerror(errno);
-  if (why.empty() && renameat(dirfd, part.c_str(), dirfd, name.c_str()) != 0)
+  if (why.empty() && PutInPlace(dirfd, part, name) != 0)
     why = "cannot replace " + shown + ": " + std::strerror(errno);
-  if (!why.empty()) unlinkat(dirfd, part.c_str(), 0);
+  if (!why.empty() || keep == Part::kRemove) unlinkat(dirfd, part.c_str(), 0);
   return why;
 }
 

@@ -84,11 +84,18 @@ std::string ResultToJson(const Result& result);
 /// format, is no result at all.
 std::optional<Result> ResultFromJson(const std::string& text);
 
+/// Whether ReplaceResult leaves NAME.part, holding the record it replaced,
+/// for the next record of the same job to be written into.
+enum class Part { kRemove, kKeepForNext };
+
 /// Writes `result` to `name` in directory `dirfd`, whole or not at all,
-/// through NAME.part, a file of its own. Returns an empty text, or why it
-/// failed, naming the file as `shown`; no .part file is left either way.
+/// through NAME.part, a file of its own, exchanged with the record it
+/// replaces. Returns an empty text, or why it failed, naming the file as
+/// `shown`. No .part file is left on failure, nor on success unless
+/// `part` keeps it: a job's running record and its result then share one
+/// file of the file system's, spared an inode freed and allocated.
 std::string ReplaceResult(int dirfd, const std::string& name, const std::string& shown,
-                          const Result& result);
+                          const Result& result, Part part = Part::kRemove);
 
 /// Removes whatever is at `name` in `dirfd` and creates a file there anew,
 /// open with `flags` (O_WRONLY or O_RDWR): a file of the caller's own, never

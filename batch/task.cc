@@ -96,7 +96,8 @@ Inputs InputsAsRead(int dirfd, const Job& job, const std::string& model) {
 /// has begun, no earlier result outlives it, however the attempt ends.
 /// Returns an empty text, or why the earlier result is still there.
 std::string MarkRunning(int dirfd, const Job& job, const Result& running) {
-  std::string why = ReplaceResult(dirfd, job.result(), ResultPath(job), running);
+  std::string why =
+      ReplaceResult(dirfd, job.result(), ResultPath(job), running, Part::kKeepForNext);
   if (why.empty() || unlinkat(dirfd, job.result().c_str(), 0) == 0 || errno == ENOENT) return "";
   return why;
 }
