@@ -21,6 +21,9 @@ kvsolver=$build/bin/kvsolver
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
+# The launcher runs the converter on each command file; it finds it on its
+# PATH, which is this empty directory alone. The script's own tools keep
+# the PATH it was given.
 mkdir no-converter
 for i in $(seq "$count"); do
   mkdir "c$i"
@@ -29,7 +32,7 @@ for i in $(seq "$count"); do
   echo "c$i/job.kcf"
 done >jobs
 sed 's#/job.kcf$##' jobs >dirs
-export PATH=$scratch/no-converter:/usr/bin:/bin KVS_STANDIN_QUIET=1 KVS_STANDIN_CONVERT_RESULT=0
+export KVS_STANDIN_QUIET=1 KVS_STANDIN_CONVERT_RESULT=0
 
 seconds() {  # command...: its wall time; a run that fails stops the benchmark
   local start end
@@ -38,9 +41,10 @@ seconds() {  # command...: its wall time; a run that fails stops the benchmark
   end=$(date +%s.%N)
   awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
 }
-run_batch() { "$batch" -j "$parallel" -a jobs; }
+run_batch() { PATH=$scratch/no-converter "$batch" -j "$parallel" -a jobs; }
 run_xargs() {
-  xargs -P "$parallel" -I{} sh -c 'cd "$1" && exec "$2" job >job.log 2>&1' sh {} "$kvsolver" <dirs
+  xargs -P "$parallel" -I{} sh -c 'cd "$1" && PATH=$3 exec "$2" job >job.log 2>&1' \
+    sh {} "$kvsolver" "$scratch/no-converter" <dirs
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
