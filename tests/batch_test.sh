@@ -190,6 +190,7 @@ if [[ $mode == local ]]; then
     source "$here/batch_process_stories.sh"
     source "$here/batch_name_stories.sh"
     source "$here/batch_case_stories.sh"
+    source "$here/batch_scale_stories.sh"
 else
     source "$here/batch_slurm_stories.sh"
     source "$here/batch_slurm_node_stories.sh"
