@@ -19,6 +19,17 @@ char ShortEscape(char c) {
   }
 }
 
+/// Whether `code` is a character that shows nothing or moves what follows
+/// it: a direction mark, embedding, override or isolate, which can make a
+/// name read as another ("U+202E"), a line or paragraph separator, which a
+/// terminal or page may break a line at, or a zero-width one, which makes
+/// two names look the same.
+bool Invisible(char32_t code) {
+  return code == 0x061C || (code >= 0x200B && code <= 0x200F) ||
+         (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x2069) ||
+         code == 0xFEFF;
+}
+
 /// `value` in `format` ("\\%03o", "\\x%02x", "\\u%04x").
 std::string Formatted(const char* format, unsigned value) {
   char text[16];
@@ -32,7 +43,8 @@ std::string CharacterEscape(const std::string& text, size_t at, Utf8Char c) {
   if (ShortEscape(text[at]) != 0) return std::string("\\") + ShortEscape(text[at]);
   if (c.length == 0) return Formatted("\\x%02x", static_cast<unsigned char>(text[at]));
   if (c.code < 0x20 || c.code == 0x7F) return Formatted("\\%03o", static_cast<unsigned>(c.code));
-  if (c.code >= 0x80 && c.code <= 0x9F) return Formatted("\\u%04x", static_cast<unsigned>(c.code));
+  if ((c.code >= 0x80 && c.code <= 0x9F) || Invisible(c.code))
+    return Formatted("\\u%04x", static_cast<unsigned>(c.code));
   return "";
 }
 

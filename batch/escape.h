@@ -11,7 +11,9 @@
 /// `text` as a terminal may show it, each name told from every other: a
 /// backslash is written "\\"; a tab, newline or carriage return "\t", "\n"
 /// or "\r"; another C0 control or DEL as its byte in octal ("\033"); a C1
-/// control, U+0080 to U+009F, as "\u0085"; and a byte that is no part of a
+/// control, U+0080 to U+009F, as "\u0085"; a character that shows nothing
+/// or turns the text's direction (U+200B to U+200F, U+2028 to U+202E,
+/// U+2060 to U+2069, U+061C, U+FEFF) as "\u202e"; and a byte that is no part of a
 /// UTF-8 character as "\xff". Other text stays as it is.
 std::string EscapeControls(const std::string& text);
 

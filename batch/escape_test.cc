@@ -23,6 +23,15 @@ TEST(EscapeTest, ControlsAndFields) {
       {"\xc2\x80\xc2\x9f", "\\u0080\\u009f", "\xc2\x80\xc2\x9f"},
       {"csi\xc2\x9b[2J", "csi\\u009b[2J", "csi\xc2\x9b[2J"},
       {"nbsp\xc2\xa0", "nbsp\xc2\xa0", "nbsp\xc2\xa0"},
+      // A name turned round, broken or padded by characters that show nothing.
+      {"txt.\xe2\x80\xae" "exe", "txt.\\u202eexe", "txt.\xe2\x80\xae" "exe"},
+      {"a\xe2\x80\xa8" "b\xe2\x80\xa9", "a\\u2028b\\u2029", "a\xe2\x80\xa8" "b\xe2\x80\xa9"},
+      {"\xe2\x80\x8b\xe2\x80\x8f\xe2\x81\xa0\xe2\x81\xa9", "\\u200b\\u200f\\u2060\\u2069",
+       "\xe2\x80\x8b\xe2\x80\x8f\xe2\x81\xa0\xe2\x81\xa9"},
+      {"\xd8\x9c\xef\xbb\xbf" "bom", "\\u061c\\ufeffbom", "\xd8\x9c\xef\xbb\xbf" "bom"},
+      // Their neighbours show as they are.
+      {"\xe2\x80\x8a\xe2\x80\xaf\xe2\x80\x90", "\xe2\x80\x8a\xe2\x80\xaf\xe2\x80\x90",
+       "\xe2\x80\x8a\xe2\x80\xaf\xe2\x80\x90"},
       // Bytes of no UTF-8 character: stray, cut, overlong, surrogate, too large.
       {"raw\x85", "raw\\x85", "raw\x85"},
       {"a\xff", "a\\xff", "a\xff"},

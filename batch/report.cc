@@ -12,6 +12,7 @@
 #include "batch/log_tail.h"
 #include "batch/replace_file.h"
 #include "batch/summary_target.h"
+#include "batch/utf8.h"
 
 namespace {
 
@@ -134,11 +135,16 @@ bool HoldsText(const std::string& line) {
   return line.find_first_not_of(" _\r") != std::string::npos;
 }
 
-/// `text` cut to `width` bytes, at a character's start, marked when cut.
+/// `text` cut to `width` columns, at a character's start, marked when cut.
 std::string CutTo(std::string text, size_t width) {
-  if (text.size() <= width) return text;
-  size_t end = width > 3 ? width - 3 : 0;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  if (Columns(text) <= width) return text;
+  size_t room = width > 3 ? width - 3 : 0, end = 0;
+  for (size_t columns = 0; end < text.size();) {
+    Utf8Char c = DecodeUtf8At(text, end);
+    columns += Columns(c);
+    if (columns > room) break;
+    end += c.length == 0 ? 1 : c.length;
+  }
   return text.substr(0, end) + "...";
 }
 
@@ -230,13 +236,13 @@ bool PrintTable(const Study& study, FILE* out) {
   size_t p = study.parameter_columns.size();
   std::vector<size_t> width(columns, 0);
   auto widen = [&](const Cells& row) {
-    for (size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], row[c].size());
+    for (size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], Columns(row[c]));
   };
   auto print = [&](const Cells& row) {
     std::string line;
     for (size_t c = 0; c < columns; ++c) {
       bool right = c == 3 + p || c >= 5 + p;
-      std::string pad(width[c] - row[c].size(), ' ');
+      std::string pad(width[c] - Columns(row[c]), ' ');
       line += right ? pad + row[c] : row[c] + (c + 1 < columns ? pad : "");
       if (c + 1 < columns) line += "  ";
     }

@@ -1,5 +1,8 @@
 #include "batch/utf8.h"
 
+#include <locale.h>
+#include <wchar.h>
+
 namespace {
 
 /// The bytes a sequence led by `lead` has, and the bits the lead holds;
@@ -55,4 +58,26 @@ std::string ValidUtf8(std::string_view text) {
     }
   }
   return valid;
+}
+
+size_t Columns(Utf8Char c) {
+  if (c.length <= 1) return 1;
+  // The widths are those of the C library's UTF-8 locale, whatever the
+  // program's own; without one, a character takes one column.
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (utf8 == static_cast<locale_t>(0)) return 1;
+  locale_t before = uselocale(utf8);
+  int width = wcwidth(static_cast<wchar_t>(c.code));
+  uselocale(before);
+  return width < 0 ? 1 : static_cast<size_t>(width);
+}
+
+size_t Columns(std::string_view text) {
+  size_t columns = 0;
+  for (size_t at = 0; at < text.size();) {
+    Utf8Char c = DecodeUtf8At(text, at);
+    columns += Columns(c);
+    at += c.length == 0 ? 1 : c.length;
+  }
+  return columns;
 }

@@ -26,4 +26,13 @@ bool IsUtf8(std::string_view text);
 /// U+FFFD, so the result is valid UTF-8 whatever `text` holds.
 std::string ValidUtf8(std::string_view text);
 
+/// The columns a terminal gives character `c` (from DecodeUtf8At): two
+/// for a wide one, none for a combining one, and one for a byte of no
+/// character or one the C library can't size, as an escape shows it.
+size_t Columns(Utf8Char c);
+
+/// The columns a terminal gives `text`, so that a table lines up whatever
+/// its names' characters.
+size_t Columns(std::string_view text);
+
 #endif  // KVSOLVER_BATCH_UTF8_H_

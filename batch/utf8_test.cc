@@ -67,4 +67,21 @@ TEST(Utf8Test, WholeTexts) {
     EXPECT_EQ(IsUtf8(c.text), c.utf8) << testing::PrintToString(c.text);
 }
 
+TEST(Utf8Test, ColumnsATerminalGives) {
+  struct {
+    std::string text;
+    size_t columns;
+  } cases[] = {
+      {"", 0},
+      {"case1", 5},
+      {"caf\xc3\xa9", 4},
+      {"e\xcc\x81", 1},                      // e and a combining acute accent
+      {"\xe6\xa2\x81\xe5\x88\x86", 4},       // two wide characters
+      {"smile\xf0\x9f\x98\x80", 7},          // a wide emoji
+      {"a\xff\xe2\x82", 4},                  // bytes of no character, one each
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Columns(c.text), c.columns) << testing::PrintToString(c.text);
+}
+
 }  // namespace

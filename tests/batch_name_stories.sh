@@ -73,3 +73,20 @@ same "odd names: JSON Lines keeps each log apart" "7" \
 check "odd names: JSON Lines' logs name the logs" \
     test "$(json_key bytes.jsonl log_bytes | grep -v '^-$' | while read -r h; do
                 [[ -e $(printf "$(sed 's/../\\x&/g' <<<"$h")") ]] && echo; done | wc -l)" -eq 4
+
+# Names of wide and combining characters line up by the columns a terminal
+# gives them; one that would turn the line round, or break it, is escaped.
+wide=($'\xe6\xa2\x81\xe5\x88\x86' $'e\xcc\x81' $'rlo\xe2\x80\xae''exe' $'ls\xe2\x80\xa8')
+wide_jobs=()
+for d in "${wide[@]}"; do
+    fresh "wide/$d"
+    wide_jobs+=("wide/$d/job.kcf")
+done
+"$batch" "${wide_jobs[@]}" >table 2>/dev/null
+same "wide names: the table lines up by columns, the turning and breaking ones escaped" \
+"directory          job      state     return value  meaning   attempts  seconds  memory  cpu
+wide/"$'\xe6\xa2\x81\xe5\x88\x86'"          job.kcf  finished             0  finished         1  S  M  C
+wide/"$'e\xcc\x81'"             job.kcf  finished             0  finished         1  S  M  C
+wide/rlo\\u202eexe  job.kcf  finished             0  finished         1  S  M  C
+wide/ls\\u2028      job.kcf  finished             0  finished         1  S  M  C
+4 jobs: 4 finished" "$(steady <table)"
