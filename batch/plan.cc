@@ -1,6 +1,7 @@
 #include "batch/plan.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,6 +79,17 @@ void SettleLocalRunning(int dirfd, const std::optional<std::set<std::pair<dev_t,
                r->host + ")";
 }
 
+/// The end of job `job` of directory `dirfd` (or -1), whose result can't
+/// be read: not run, or lost when a directory stands in its result's place,
+/// which no run can replace with its record.
+Result Unread(int dirfd, const Job& job) {
+  struct stat info;
+  if (dirfd >= 0 && fstatat(dirfd, job.result().c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISDIR(info.st_mode))
+    return Unrun(State::kLost, "its result " + ResultPath(job) + " is a directory", LogPath(job));
+  return Unrun(State::kNotRun, "no result", "");
+}
+
 }  // namespace
 
 void ReadResults(Study* study, const std::string& model) {
@@ -97,10 +109,9 @@ void ReadResults(Study* study, const std::string& model) {
       SettleLocalRunning(dirfd, held, &*result);
     }
     if (result) MarkOutdated(dirfd, job, model, &*result);
+    if (!result) result = Unread(dirfd, job);
     if (dirfd >= 0) close(dirfd);
-    if (!result) {
-      study->End(i, Unrun(State::kNotRun, "no result", ""));
-    } else if (result->state == State::kRunning && !result->task.empty()) {
+    if (result->state == State::kRunning && !result->task.empty()) {
       jobs_running.push_back(result->task.substr(0, result->task.find('_')));
       on_cluster.emplace_back(i, std::move(*result));
     } else {

@@ -171,3 +171,15 @@ check "the digest: the log's last two lines" \
 check "the digest: escaped and cut to 120 columns" \
     grep -qxE '    \\033\[2J0{106}\.\.\.' table
 check "the digest: nothing raw" test -z "$(grep -l $'\033' table)"
+
+# A directory in a job's result's place: no record can replace it, so the
+# run is lost, and --status says so rather than that it never ran.
+fresh dirresult
+mkdir dirresult/job.result
+"$batch" dirresult/job.kcf >table 2>/dev/null
+check "a directory as the result: exit status 1" test $? -eq 1
+check "a directory as the result: the run is lost" test "$(state_of dirresult table)" = lost
+"$batch" --status dirresult/job.kcf >table 2>/dev/null
+check "a directory as the result: --status exits 1" test $? -eq 1
+check "a directory as the result: --status shows it lost, saying why" \
+    grep -q '^dirresult  *job.kcf  *lost  .*its result dirresult/job.result is a directory' table
