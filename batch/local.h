@@ -13,9 +13,11 @@ struct Pace {
   size_t max_fails = 0;  ///< start nothing new after this many unsuccessful jobs; 0: never
 };
 
-/// Runs each directory's task (`groups`: job indexes by directory) as a
-/// process of its own, at most `pace.parallel` at once, and hands every
-/// job's result to `monitor` as its task reports it. After a stop signal
+/// Runs each directory's jobs (`groups`: job indexes by directory) in
+/// tasks, processes of their own, at most `pace.parallel` at once, each
+/// running one group after another as it is given them; a task that ends
+/// early is replaced. Hands every job's result to `monitor` as its task
+/// reports it. After a stop signal
 /// no task starts and the running ones are stopped; every job without a
 /// result at the end is given one.
 void RunLocally(const TaskSettings& settings, const std::vector<std::vector<size_t>>& groups,

@@ -108,6 +108,32 @@ prlimit --nofile=64 "$batch" -j 300 -a few.list >table 2>err
 check "300 tasks in 64 descriptors: exit status 0" test $? -eq 0
 check "300 tasks in 64 descriptors: all finished" test "$(grep -c '  finished  ' table)" -eq 300
 
+# Two slots run a study of many directories in two tasks, one a slot,
+# however many directories: each launcher's parent is a task.
+many_jobs slots 12
+wrapper parent '[ "$1" = --version ] || echo $PPID >>"$0.parents"; exec "'"$real"'" "$@"'
+rm -f "$scratch/parent.parents"
+KVSOLVER=$scratch/parent "$batch" -j 2 -a slots.list >table 2>/dev/null
+check "12 directories in 2 slots: exit status 0" test $? -eq 0
+check "12 directories in 2 slots: all finished" test "$(grep -c '  finished  ' table)" -eq 12
+check "12 directories in 2 slots: two tasks ran them" \
+    test "$(sort -u "$scratch/parent.parents" | wc -l)" -eq 2
+
+# A task killed while a job runs loses that job alone: the directories
+# after it run in a task started in its place.
+many_jobs replaced 3
+env "$(hold replaced)" "$batch" -a replaced.list >table 2>/dev/null &
+pid=$!
+launcher=$(launcher_in replaced/d1)
+kill -9 "$(awk '{print $4}' "/proc/$launcher/stat")"
+touch "$scratch/release-replaced"
+wait "$pid"
+check "a task killed: exit status 1" test $? -eq 1
+check "a task killed: its job lost" \
+    grep -qE '^replaced/d1  *job.kcf  *lost  *its task was ended by SIGKILL' table
+check "a task killed: the next directories finished in another" \
+    test "$(grep -c '^replaced/d[23]  .*  finished  ' table)" -eq 2
+
 # Standard input and output closed: the table can't be written, and says so.
 fresh closed
 "$batch" --summary closed.tsv closed/job.kcf <&- >&- 2>err
