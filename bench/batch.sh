@@ -21,6 +21,9 @@
 # kvsolver-batch's bytes per job are the growth of its peak over that of a
 # 100-directory study, measured once, divided by the jobs beyond 100.
 #
+# With REPORT=1, kvsolver-batch is also timed writing its report page as it
+# runs (--report report.html), as a column of its own.
+#
 # With STATUS_SIZES="100000" (a list too), kvsolver-batch --dry-run and
 # --status are timed on that many one-job directories, each holding the
 # files of a finished run: --status must find every job finished.
@@ -31,6 +34,7 @@ sizes=${2:-400}
 runs=${3:-5}
 parallel=${4:-2}
 status_sizes=${STATUS_SIZES:-}
+report=${REPORT:-}
 batch=$build/bin/kvsolver-batch
 kvsolver=$build/bin/kvsolver
 gnu_time=/usr/bin/time
@@ -85,6 +89,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 in_directory=(sh -c 'cd "$1" && PATH=$3 exec "$2" job >job.log 2>&1' sh {} "$kvsolver"
               "$scratch/no-converter")
 run_batch=("${quiet[@]}" "$batch" -j "$parallel" -a jobs)
+run_report=("${quiet[@]}" "$batch" -j "$parallel" --report report.html -a jobs)
 run_xargs=(env KVS_STANDIN_QUIET=1 KVS_STANDIN_CONVERT_RESULT=0
            xargs -P "$parallel" -a dirs -I{} "${in_directory[@]}")
 run_parallel=(env KVS_STANDIN_QUIET=1 KVS_STANDIN_CONVERT_RESULT=0
@@ -94,6 +99,7 @@ run_parallel=(env KVS_STANDIN_QUIET=1 KVS_STANDIN_CONVERT_RESULT=0
 run() {
   case $2 in
     batch) measure "$1" batch "${run_batch[@]}" ;;
+    report) measure "$1" report "${run_report[@]}" ;;
     xargs) measure "$1" xargs "${run_xargs[@]}" ;;
     parallel) measure "$1" parallel "${run_parallel[@]}" ;;
   esac
@@ -111,10 +117,13 @@ done
 printf 'one-job directories, %d at a time, median of %d interleaved runs' "$parallel" "$runs"
 [[ -n $base ]] && printf '; bytes/job above %s MiB at %d directories' "$(mib "$base")" "$base_size"
 printf '\n\n'
-header="| directories | kvsolver-batch -j $parallel | xargs -P $parallel |"
-rule='|---|---|---|'
+header="| directories | kvsolver-batch -j $parallel |"
+rule='|---|---|'
+[[ -n $report ]] && header+=' with --report |' rule+='---|'
+header+=" xargs -P $parallel |" rule+='---|'
 [[ -n $gnu_parallel ]] && header+=" parallel -j $parallel |" rule+='---|'
 header+=' batch/xargs |' rule+='---|'
+[[ -n $report ]] && header+=' --report/xargs |' rule+='---|'
 [[ -n $gnu_parallel ]] && header+=' parallel/xargs |' rule+='---|'
 header+=' batch peak MiB | xargs peak MiB |' rule+='---|---|'
 [[ -n $gnu_parallel ]] && header+=' parallel peak MiB |' rule+='---|'
@@ -123,7 +132,9 @@ printf '%s\n%s\n' "$header" "$rule"
 
 for n in $sizes; do
   study "s$n" "$n"
-  tools=(batch xargs)
+  tools=(batch)
+  [[ -n $report ]] && tools+=(report)
+  tools+=(xargs)
   [[ -n $gnu_parallel ]] && tools+=(parallel)
   for _ in $(seq "$runs"); do
     for tool in "${tools[@]}"; do run "s$n" "$tool"; done
@@ -133,9 +144,12 @@ for n in $sizes; do
     secs[$tool]=$(median "s$n/$tool.times")
     peak[$tool]=$(median "s$n/$tool.peaks")
   done
-  row="| $(count "$n") (median of $runs) | $(seconds "${secs[batch]}") | $(seconds "${secs[xargs]}") |"
+  row="| $(count "$n") (median of $runs) | $(seconds "${secs[batch]}") |"
+  [[ -n $report ]] && row+=" $(seconds "${secs[report]}") |"
+  row+=" $(seconds "${secs[xargs]}") |"
   [[ -n $gnu_parallel ]] && row+=" $(seconds "${secs[parallel]}") |"
   row+=" $(ratio "${secs[batch]}" "${secs[xargs]}") |"
+  [[ -n $report ]] && row+=" $(ratio "${secs[report]}" "${secs[xargs]}") |"
   [[ -n $gnu_parallel ]] && row+=" $(ratio "${secs[parallel]}" "${secs[xargs]}") |"
   row+=" $(mib "${peak[batch]}") | $(mib "${peak[xargs]}") |"
   [[ -n $gnu_parallel ]] && row+=" $(mib "${peak[parallel]}") |"
