@@ -56,10 +56,10 @@ std::string DurationText(double seconds) {
 
 std::string MemoryText(std::optional<long long> kib) {
   if (!kib) return "";
-  double value = static_cast<double>(*kib);
   if (*kib < 1024) return std::to_string(*kib) + " KiB";
-  if (*kib < 1024 * 1024) return Fixed(value / 1024, value < 100 * 1024 ? 1 : 0) + " MiB";
-  return Fixed(value / (1024 * 1024), 2) + " GiB";
+  // A figure that would round up to 1024.0 MiB is shown in GiB.
+  if (*kib < 1024 * 1024 - 51) return Fixed(static_cast<double>(*kib) / 1024, 1) + " MiB";
+  return Fixed(static_cast<double>(*kib) / (1024 * 1024), 2) + " GiB";
 }
 
 std::string CpuText(const Row& result) {

@@ -37,7 +37,8 @@ std::string Fixed(double value, int digits);
 /// "3 min 20 s", "2 h 05 min".
 std::string DurationText(double seconds);
 
-/// Peak memory: "812 KiB", "12.3 MiB", "1.50 GiB"; empty for none.
+/// Peak memory as a person reads it: "812 KiB", "203.5 MiB", "1.25 GiB";
+/// empty when it is not known.
 std::string MemoryText(std::optional<long long> kib);
 
 /// The CPU seconds of the last attempt, user and system, "1.25"; empty

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/escape.h"
+#include "batch/job_figures.h"
 #include "batch/log_tail.h"
 #include "batch/replace_file.h"
 #include "batch/summary_target.h"
@@ -18,19 +19,8 @@ namespace {
 
 using Cells = std::vector<std::string>;
 
-std::string Fixed(double value, int digits) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.*f", digits, value);
-  return text;
-}
-
 std::string ValueText(const Row& r) {
   return r.return_value ? std::to_string(*r.return_value) : "";
-}
-
-/// The CPU time of `r`, user and system, or empty when unknown.
-std::string CpuText(const Row& r) {
-  return r.user_seconds && r.system_seconds ? Fixed(*r.user_seconds + *r.system_seconds, 2) : "";
 }
 
 /// A figure of cost as the summary has it: exact, or empty when unknown.
@@ -217,14 +207,6 @@ void PrintNeverStarted(const Study& study, FILE* out) {
 }
 
 }  // namespace
-
-std::string MemoryText(const std::optional<long long>& kib) {
-  if (!kib) return "";
-  if (*kib < 1024) return std::to_string(*kib) + " KiB";
-  // A figure that would round up to 1024.0 MiB is shown in GiB.
-  if (*kib < 1024 * 1024 - 51) return Fixed(static_cast<double>(*kib) / 1024, 1) + " MiB";
-  return Fixed(static_cast<double>(*kib) / (1024 * 1024), 2) + " GiB";
-}
 
 bool PrintTable(const Study& study, FILE* out) {
   // Each row is made twice, for the columns' widths and then to print it,

@@ -4,14 +4,9 @@
 #define KVSOLVER_BATCH_REPORT_H_
 
 #include <cstdio>
-#include <optional>
 #include <string>
 
 #include "batch/study.h"
-
-/// Peak memory as a person reads it: "812 KiB", "203.5 MiB", "1.25 GiB";
-/// empty when it is not known.
-std::string MemoryText(const std::optional<long long>& kib);
 
 /// Prints one row per job in the order given, then a line for each job
 /// that did not succeed (where its log is and what went wrong), then how

@@ -1,4 +1,4 @@
-#include "batch/report.h"
+#include "batch/job_figures.h"
 
 #include <gtest/gtest.h>
 

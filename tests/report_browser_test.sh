@@ -214,7 +214,7 @@ check "figures: the distribution of peak memory" holds "$kept/figures.dom.html" 
 check "figures: the largest jobs" holds "$kept/figures.dom.html" "Largest jobs, by peak memory"
 first_row=$(grep -oE '<tr class="s-[a-z-]+"><td>[^<]*</td>' "$kept/figures.dom.html" | head -1)
 check "figures: sorted by peak memory, largest first" test "$first_row" = '<tr class="s-finished"><td>ok4</td>'
-check "figures: the CPU time" holds "$kept/figures.dom.html" '<td data-v="163840">160 MiB</td><td>0.44</td>'
+check "figures: the CPU time" holds "$kept/figures.dom.html" '<td data-v="163840">160.0 MiB</td><td>0.44</td>'
 browse "file://$study/figures.html" /dev/null "$kept/chromium-figures-screenshot.log" \
     --screenshot="$kept/figures.png" --window-size=1400,1800 --hide-scrollbars
 
