@@ -61,6 +61,7 @@ std::vector<std::vector<size_t>> GroupByDirectory(const std::vector<Job>& jobs) 
     if (added) groups.emplace_back();
     groups[at->second].push_back(i);
   }
+  groups.shrink_to_fit();
   return groups;
 }
 

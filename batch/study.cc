@@ -25,7 +25,7 @@ Row Row::Of(const Result& result) {
   row.user_seconds = result.user_seconds;
   row.system_seconds = result.system_seconds;
   row.meaning = result.meaning;
-  row.host = result.host;
+  row.host = SharedText(result.host);
   row.task = result.task;
   return row;
 }

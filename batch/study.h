@@ -11,6 +11,7 @@
 
 #include "batch/jobs.h"
 #include "batch/result.h"
+#include "batch/shared_text.h"
 
 /// The .result file in `job`'s directory; nothing when there is none, it
 /// does not parse, or the directory can't be opened.
@@ -30,7 +31,7 @@ struct Row {
   std::optional<double> user_seconds;
   std::optional<double> system_seconds;
   std::string meaning;
-  std::string host;
+  SharedText host;   ///< one of few, kept once
   std::string task;  ///< the cluster task that ran it, if one did
 
   /// Its start as results write an instant, or empty when it did not run.

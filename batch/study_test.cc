@@ -68,12 +68,23 @@ TEST(StudyTest, RowKeepsWhatTheOutputsShow) {
   EXPECT_EQ(row.StartedText(), r.started);
   EXPECT_EQ(row.return_value, -10);
   EXPECT_EQ(row.meaning, "failed");
-  EXPECT_EQ(row.host, "node1");
+  EXPECT_EQ(row.host.str(), "node1");
   EXPECT_EQ(row.task, "12_3");
   EXPECT_EQ(row.max_rss_kib, 4096);
   EXPECT_EQ(row.user_seconds, 0.5);
   EXPECT_EQ(row.system_seconds, 0.25);
   EXPECT_EQ(Row::Of(Unrun(State::kNotRun, "no result", "")).StartedText(), "");
+}
+
+TEST(StudyTest, RowsOfOneHostShareItsName) {
+  Row a = Row::Of(Ran(State::kFinished, 1)), b = Row::Of(Ran(State::kFailed, 2));
+  Result elsewhere = Ran(State::kFinished, 1);
+  elsewhere.host = "node2";
+  Row c = Row::Of(elsewhere), none;
+  EXPECT_EQ(&a.host.str(), &b.host.str());
+  EXPECT_EQ(c.host.str(), "node2");
+  EXPECT_TRUE(none.host.empty());
+  EXPECT_EQ(&none.host.str(), &Row::Of(Unrun(State::kNotRun, "", "")).host.str());
 }
 
 TEST(StudyTest, NoParametersHoldNoValues) {
