@@ -24,6 +24,9 @@
 # With REPORT=1, kvsolver-batch is also timed writing its report page as it
 # runs (--report report.html), as a column of its own.
 #
+# With PEAK_SIZES="100000" (a list too), kvsolver-batch alone runs a study
+# of that many directories once more, for its time, peak and bytes per job.
+#
 # With STATUS_SIZES="100000" (a list too), kvsolver-batch --dry-run and
 # --status are timed on that many one-job directories, each holding the
 # files of a finished run: --status must find every job finished.
@@ -35,12 +38,13 @@ runs=${3:-5}
 parallel=${4:-2}
 status_sizes=${STATUS_SIZES:-}
 report=${REPORT:-}
+peak_sizes=${PEAK_SIZES:-}
 batch=$build/bin/kvsolver-batch
 kvsolver=$build/bin/kvsolver
 gnu_time=/usr/bin/time
 base_size=100
 [ -x "$gnu_time" ] || { echo "bench: needs GNU time: apt-get install time" >&2; exit 1; }
-for n in $sizes $status_sizes "$runs" "$parallel"; do
+for n in $sizes $peak_sizes $status_sizes "$runs" "$parallel"; do
   [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "bench: '$n' is not a positive whole number" >&2; exit 2; }
 done
 gnu_parallel=$(command -v parallel || true)
@@ -83,6 +87,11 @@ seconds() { awk -v s="$1" 'BEGIN { printf (s < 10 ? "%.2f s" : s < 100 ? "%.1f s
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 count() { printf '%s' "$1" | sed -E ':a; s/([0-9])([0-9]{3})($|,)/\1,\2\3/; ta'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# kvsolver-batch's bytes per job at N directories, its peak PEAK KiB:
+# per_job PEAK N.
+per_job() {
+  awk -v p="$1" -v b="$base" -v n="$2" -v m="$base_size" 'BEGIN { printf "%.0f", (p - b) * 1024 / (n - m) }'
+}
 
 # The same command in each directory for xargs and parallel: the launcher,
 # its output to the job's log.
@@ -106,7 +115,7 @@ run() {
 }
 
 base=
-for n in $sizes; do
+for n in $sizes $peak_sizes; do
   if (( n != base_size )) && [[ -z $base ]]; then
     study base "$base_size"
     run base batch
@@ -156,11 +165,19 @@ for n in $sizes; do
   if (( n == base_size )); then
     row+=' - |'
   else
-    row+=" $(awk -v p="${peak[batch]}" -v b="$base" -v n="$n" -v m="$base_size" \
-             'BEGIN { printf "%.0f", (p - b) * 1024 / (n - m) }') |"
+    row+=" $(per_job "${peak[batch]}" "$n") |"
   fi
   printf '%s\n' "$row"
   rm -rf "s$n"
+done
+
+for n in $peak_sizes; do
+  study "p$n" "$n"
+  run "p$n" batch
+  printf '\nkvsolver-batch -j %d -a jobs, %s one-job directories, run once: %s, peak %s MiB, %s bytes/job\n' \
+    "$parallel" "$(count "$n")" "$(seconds "$(cat "p$n/batch.times")")" \
+    "$(mib "$(cat "p$n/batch.peaks")")" "$(per_job "$(cat "p$n/batch.peaks")" "$n")"
+  rm -rf "p$n"
 done
 
 # COUNT directories c1... in the new directory DIR, each with the files of
