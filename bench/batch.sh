@@ -27,9 +27,10 @@
 # With PEAK_SIZES="100000" (a list too), kvsolver-batch alone runs a study
 # of that many directories once more, for its time, peak and bytes per job.
 #
-# With STATUS_SIZES="100000" (a list too), kvsolver-batch --dry-run and
-# --status are timed on that many one-job directories, each holding the
-# files of a finished run: --status must find every job finished.
+# With STATUS_SIZES="100000" (a list too), kvsolver-batch --dry-run,
+# --status and --resume are timed on that many one-job directories, each
+# holding the files of a finished run: --status must find every job
+# finished, and --resume reuse every one.
 set -euo pipefail
 
 build=$(realpath "${1:-build}")
@@ -214,9 +215,10 @@ for n in $status_sizes; do
   for _ in $(seq "$runs"); do
     measure "f$n" dry-run "${quiet[@]}" "$batch" --dry-run -a jobs
     measure "f$n" status "${quiet[@]}" "$batch" --status -a jobs
+    measure "f$n" resume "${quiet[@]}" "$batch" -j "$parallel" --resume -a jobs
   done
   printf '\n'
-  for what in dry-run status; do
+  for what in dry-run status resume; do
     printf 'kvsolver-batch --%s -a jobs, %s one-job directories: %s, peak %s MiB (median of %d)\n' \
       "$what" "$(count "$n")" "$(seconds "$(median "f$n/$what.times")")" \
       "$(mib "$(median "f$n/$what.peaks")")" "$runs"
