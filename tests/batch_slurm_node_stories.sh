@@ -53,6 +53,29 @@ check "the report's timeline has lanes by host" grep -q 'lanes, by host' many.ht
 check "the report names the nodes" grep -q '<text class="host"[^>]*>n3</text>' many.html
 rm -rf many
 
+# A study of 5,000 directories, fifty to a task, on the three nodes: its
+# submission and its whole run are timed.
+awk 'BEGIN { for (i = 1; i <= 5000; i++) print "big/d" i }' >big.dirs
+xargs mkdir -p <big.dirs
+awk '{ printf "" >($0 "/beam.kmd"); close($0 "/beam.kmd")
+       printf "beam.kmd\nSOLVE %d\nstop\n", NR >($0 "/job.kcf"); close($0 "/job.kcf")
+       print $0 "/job.kcf" }' big.dirs >big.list
+start=$(date +%s%N)
+"${slurm[@]}" --per-task 50 -a big.list >table 2>err &
+pid=$!
+until grep -q '^kvsolver-batch: Slurm job ' err || ! kill -0 "$pid" 2>/dev/null; do sleep 0.01; done
+submitted_ms=$((($(date +%s%N) - start) / 1000000))
+wait "$pid"
+status=$?
+elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+echo "5,000 directories, --per-task 50: submitted in ${submitted_ms} ms, done in ${elapsed_ms} ms"
+check "5,000 directories: exit status 0" test "$status" -eq 0
+check "5,000 directories: 5,000 rows, every job finished" \
+    test "$(grep -c '^big/d[0-9]*  .* finished  ' table)" -eq 5000
+check "5,000 directories: run on the three nodes" \
+    test "$(cat big/d*/job.result | grep -o '"host":"[^"]*"' | sort -u | wc -l)" -eq 3
+rm -rf big big.dirs big.list
+
 # Node failures. Each task takes a node of its own (--exclusive), so that
 # a node's death takes one task with it. The jobs in d2, d4 and d6 wait
 # for a file, the others finish at once; with --per-task 2, d3 and d4 are
