@@ -1,9 +1,11 @@
 #include "batch/signals.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <initializer_list>
 
 namespace {
@@ -117,4 +119,17 @@ void DrainWake() {
   char block[64];
   while (read(wake[0], block, sizeof block) > 0) {
   }
+}
+
+bool StopCaughtWithin(int milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  while (StopSignal() == 0 && !HaltAsked()) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return false;
+    struct pollfd fd = {WakeDescriptor(), POLLIN, 0};
+    poll(&fd, 1, static_cast<int>(left.count()));
+    DrainWake();
+  }
+  return true;
 }

@@ -44,4 +44,9 @@ int WakeDescriptor();
 /// Empties WakeDescriptor, once what it woke for has been looked at.
 void DrainWake();
 
+/// Waits up to `milliseconds` for a stop or SIGUSR1 to be caught. Returns
+/// whether one was. For a signal sent to a whole process tree, which may
+/// reach this process a moment after its child.
+bool StopCaughtWithin(int milliseconds);
+
 #endif  // KVSOLVER_BATCH_SIGNALS_H_

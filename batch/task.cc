@@ -20,6 +20,10 @@
 
 namespace {
 
+/// How long a task whose launcher died of a SIGTERM or SIGKILL it did not
+/// send waits for its own, in milliseconds, before it starts the next job.
+constexpr int kTaskSignalWait = 2000;
+
 /// The time now in UTC, ISO 8601, to the second.
 std::string UtcNow() {
   std::time_t now = std::time(nullptr);
@@ -269,6 +273,10 @@ Result RunJob(const TaskSettings& settings, int dirfd, const Job& job, size_t in
     bool ran;
     result = RunAttempt(settings, dirfd, job, attempt, &sender, &ran);
     bool stopped = settings.mark_running && EndedWithTask(result, sender);
+    // Slurm signals every process of a task it ends; the launcher may die of
+    // it before the task has caught its own, which must come before the task
+    // starts another job.
+    if (stopped && sender != Sender::kBatch) StopCaughtWithin(kTaskSignalWait);
     bool last = stopped || attempt > settings.retries || !WorthRetrying(settings, result, sender);
     if (!last) {
       history.push_back(AttemptOf(result, PathInDirectory(job, job.log() + "." +

@@ -56,6 +56,23 @@ for round in 1 2 3 4; do
         "$(cd killed && echo job.log* "$(grep -c '^SetOSCompatibility' calls.log)")"
 done
 
+# Slurm ends a task by signalling each of its processes: when the launcher
+# dies of it before the task has caught its own, the task starts no next job.
+fresh signalled first
+printf 'beam.kmd\nSOLVE second\nstop\n' >signalled/second.kcf
+wrapper term-first "case \"\$1\" in first) echo \$SLURM_JOB_ID >$scratch/task.tmp; mv $scratch/task.tmp $scratch/task; kill -TERM \$\$;; esac; exec $real \"\$@\""
+rm -f "$scratch/task"
+(await "$scratch/task" && sleep 0.3 && scancel --batch --signal=TERM "$(cat "$scratch/task")") &
+signaller=$!
+KVSOLVER=$scratch/term-first "${slurm[@]}" signalled/first.kcf signalled/second.kcf >table 2>/dev/null
+check "the launcher signalled before its task: exit status 1" test $? -eq 1
+check "the launcher signalled before its task: the next job never started" \
+    test ! -e signalled/second.log
+check "the launcher signalled before its task: the next job not finished" \
+    test -z "$(grep -E '^signalled  +second\.kcf  +finished ' table)"
+grep '^signalled ' table
+wait "$signaller"
+
 # Slurm's time limit: lost, TIMEOUT.
 fresh limited
 KVS_STANDIN_SOLVE_WAIT=$scratch/never "${slurm[@]}" --sbatch-option=--time=0:01 limited/job.kcf \
