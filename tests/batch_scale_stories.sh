@@ -20,7 +20,7 @@ check "20,000 jobs: made" test "$(wc -l <scale.list)" -eq "$jobs_count"
 # cost no more than their start.
 mkdir -p "$scratch/no-converter"
 quiet_run=(env PATH="$scratch/no-converter" KVS_STANDIN_QUIET=1 KVS_STANDIN_CONVERT_RESULT=0
-           "$batch")
+           KVSOLVER="$bulk_launcher" "$batch")
 "${quiet_run[@]}" -j 2 -a scale.list --summary scale.tsv >scale.table 2>/dev/null
 check "20,000 jobs: exit status 0" test $? -eq 0
 check "20,000 jobs: a row for each in the table" \

@@ -28,7 +28,7 @@ for i in $(seq 1000); do
     list+=("many/d$i/job.kcf")
 done
 start=$(date +%s%N)
-PATH=$scratch/bin:$PATH "${slurm[@]}" --per-task 4 --summary many.tsv --report many.html \
+PATH=$scratch/bin:$PATH KVSOLVER=$bulk_launcher "${slurm[@]}" --per-task 4 --summary many.tsv --report many.html \
     "${list[@]}" >table 2>err
 status=$?
 elapsed_ms=$((($(date +%s%N) - start) / 1000000))
@@ -61,7 +61,7 @@ awk '{ printf "" >($0 "/beam.kmd"); close($0 "/beam.kmd")
        printf "beam.kmd\nSOLVE %d\nstop\n", NR >($0 "/job.kcf"); close($0 "/job.kcf")
        print $0 "/job.kcf" }' big.dirs >big.list
 start=$(date +%s%N)
-"${slurm[@]}" --per-task 50 -a big.list >table 2>err &
+KVSOLVER=$bulk_launcher "${slurm[@]}" --per-task 50 -a big.list >table 2>err &
 pid=$!
 until grep -q '^kvsolver-batch: Slurm job ' err || ! kill -0 "$pid" 2>/dev/null; do sleep 0.01; done
 submitted_ms=$((($(date +%s%N) - start) / 1000000))
