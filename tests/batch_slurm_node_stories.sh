@@ -3,9 +3,10 @@
 # batch asks Slurm. Sourced by it after batch_slurm_stories.sh, on the
 # three-node cluster, with its helpers and "${slurm[@]}".
 
-# Waits until the .result FILE says running (at most 30 s).
-running() {
-    for _ in $(seq 300); do grep -q '"state":"running"' "$1" 2>/dev/null && return 0; sleep 0.1; done
+# Waits until the launcher in directory DIR is held in its solve, having
+# left its trace in DIR/calls.log (at most 30 s).
+solving() {
+    for _ in $(seq 300); do grep -q '^k_solver' "$1/calls.log" 2>/dev/null && return 0; sleep 0.1; done
     return 1
 }
 # How many times the launcher ran in directory DIR.
@@ -90,7 +91,7 @@ die_during() {  # STUDY N HELD [option]...: kills HELD's node mid-study; sets pi
     KVS_RELEASE=$scratch/release-n KVSOLVER=$scratch/hold-even KVS_STANDIN_LOG=calls.log \
         "${slurm[@]}" --sbatch-option=--exclusive "$@" "${list[@]}" >table 2>err &
     pid=$!
-    for i in $(seq 2 2 "$n"); do running "$study/d$i/job.result"; done
+    for i in $(seq 2 2 "$n"); do solving "$study/d$i"; done
     victim=$(field "$study/$held/job.result" host)
     slurm_kill_node "$victim"
     touch "$scratch/release-n"

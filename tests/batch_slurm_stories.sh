@@ -36,7 +36,8 @@ run_killed() {  # [option]...: runs killed/job.kcf, killing its task once the jo
         >table 2>/dev/null &
     local pid=$!
     await killed/held
-    for _ in $(seq 100); do grep -q '"state":"running"' killed/job.result 2>/dev/null && break; sleep 0.1; done
+    # Its launcher held in its solve, so that it has left its trace in calls.log.
+    for _ in $(seq 300); do grep -q '^k_solver' killed/calls.log 2>/dev/null && break; sleep 0.1; done
     scancel --signal=KILL "$(field killed/job.result task)"
     wait "$pid"
 }
@@ -137,7 +138,12 @@ wrapper hold-b "case \"\$1\" in b) [ -e $scratch/release-r ] || KVS_STANDIN_SOLV
 KVSOLVER=$scratch/hold-b KVS_STANDIN_LOG=calls.log "${slurm[@]}" requeue/a.kcf requeue/b.kcf \
     >table 2>/dev/null &
 pid=$!
-for _ in $(seq 300); do grep -q '"state":"running"' requeue/b.result 2>/dev/null && break; sleep 0.1; done
+# Requeued once b's launcher is held in its solve, after a's: a launcher cut
+# off before it has read its commands would leave no trace of b in calls.log.
+for _ in $(seq 300); do
+    [[ $(grep -c '^k_solver' requeue/calls.log 2>/dev/null) -ge 2 ]] && break
+    sleep 0.1
+done
 task=$(field requeue/b.result task)
 first=$(field requeue/b.result host)
 scontrol requeue "$task"
